@@ -1,0 +1,198 @@
+#!/usr/bin/env python3
+"""Generates the single-byte charset tables (charset/data/codepages.cpp) from Python's standard codecs.
+
+Usage: python3 tools/gen_codepages.py [output directory]   (default: charset/data beside this script)
+
+Python's codecs for these charsets are generated from the published mapping files, so they are the source
+data. The output is deterministic; the script checks its assumptions and writes nothing when one fails.
+"""
+
+import codecs
+import os
+import sys
+
+# (slot = charset parameter modulo 100, canonical name, Python codec), in slot order.
+CHARSETS = [
+    (1, "ISO-8859-1", "latin_1"),
+    (2, "ISO-8859-2", "iso8859_2"),
+    (3, "ISO-8859-3", "iso8859_3"),
+    (4, "ISO-8859-4", "iso8859_4"),
+    (5, "ISO-8859-5", "iso8859_5"),
+    (6, "ISO-8859-6", "iso8859_6"),
+    (7, "ISO-8859-7", "iso8859_7"),
+    (8, "ISO-8859-8", "iso8859_8"),
+    (9, "ISO-8859-9", "iso8859_9"),
+    (13, "ISO-8859-13", "iso8859_13"),
+    (15, "ISO-8859-15", "iso8859_15"),
+    (50, "windows-1250", "cp1250"),
+    (51, "windows-1251", "cp1251"),
+    (52, "windows-1252", "cp1252"),
+    (53, "windows-1253", "cp1253"),
+    (54, "windows-1254", "cp1254"),
+    (55, "windows-1255", "cp1255"),
+    (56, "windows-1256", "cp1256"),
+    (57, "windows-1257", "cp1257"),
+    (58, "windows-1258", "cp1258"),
+]
+
+REPLACEMENT = 0xFFFD
+OUTPUT_NAME = "codepages.cpp"
+
+
+class GeneratorError(Exception):
+    pass
+
+
+def decode_table(codec):
+    """Code points of the bytes 0x00..0xFF; REPLACEMENT where the code page leaves a byte undefined."""
+    table = []
+    for byte in range(256):
+        try:
+            text = bytes([byte]).decode(codec)
+        except UnicodeDecodeError:
+            table.append(REPLACEMENT)
+            continue
+        if len(text) != 1:
+            raise GeneratorError(f"{codec}: byte {byte:02X} decodes to {len(text)} characters")
+        table.append(ord(text))
+    return table
+
+
+def encode_map(codec):
+    """Every BMP unit the codec encodes, mapped to its one byte."""
+    result = {}
+    for unit in range(0x10000):
+        if 0xD800 <= unit <= 0xDFFF:
+            continue
+        try:
+            encoded = chr(unit).encode(codec)
+        except UnicodeEncodeError:
+            continue
+        if len(encoded) != 1:
+            raise GeneratorError(f"{codec}: U+{unit:04X} encodes to {len(encoded)} bytes")
+        result[unit] = encoded[0]
+    return result
+
+
+def check_tables(name, decode, encode):
+    for byte in range(0x80):
+        if decode[byte] != byte:
+            raise GeneratorError(f"{name}: byte {byte:02X} is not ASCII")
+    defined = {byte: unit for byte, unit in enumerate(decode) if unit != REPLACEMENT}
+    if len(set(defined.values())) != len(defined):
+        raise GeneratorError(f"{name}: two bytes decode to one character")
+    if REPLACEMENT in encode:
+        raise GeneratorError(f"{name}: U+FFFD is encodable")
+    # The encoder must be the exact inverse of the decoder: no best-fit or near-equivalent entries.
+    inverse = {unit: byte for byte, unit in defined.items()}
+    if inverse != encode:
+        extra = sorted(set(encode.items()) ^ set(inverse.items()))[:4]
+        raise GeneratorError(f"{name}: encoder is not the inverse of the decoder, e.g. {extra}")
+    if 0 in [byte for unit, byte in encode.items() if unit != 0]:
+        raise GeneratorError(f"{name}: a character other than U+0000 encodes to byte 00")
+
+
+def page_table(encode):
+    """The encode table as bytes: a page map by high byte, then one 256-byte page per high byte in use."""
+    high_bytes = sorted({unit >> 8 for unit in encode if unit != 0})
+    if len(high_bytes) > 255:
+        raise GeneratorError("more pages than a page map byte can number")
+    table = bytearray(256 * (1 + len(high_bytes)))
+    for number, high in enumerate(high_bytes, start=1):
+        table[high] = number
+    for unit, byte in encode.items():
+        if unit == 0:
+            continue
+        table[256 * table[unit >> 8] + (unit & 0xFF)] = byte
+    return bytes(table)
+
+
+def c_identifier(name):
+    return name.replace("-", "_").lower()
+
+
+def format_numbers(values, width, per_line):
+    lines = []
+    for start in range(0, len(values), per_line):
+        chunk = values[start:start + per_line]
+        lines.append("    " + ", ".join(f"0x{value:0{width}X}" for value in chunk) + ",")
+    return "\n".join(lines)
+
+
+def generate():
+    decode_tables = []
+    encode_tables = []
+    for slot, name, codec in CHARSETS:
+        if codecs.lookup(codec) is None:
+            raise GeneratorError(f"no codec {codec}")
+        decode = decode_table(codec)
+        encode = encode_map(codec)
+        check_tables(name, decode, encode)
+        decode_tables.append((slot, name, decode[0x80:]))
+        encode_tables.append((slot, name, page_table(encode)))
+
+    decode_bytes = sum(2 * len(table) for _, _, table in decode_tables)
+    encode_bytes = sum(len(table) for _, _, table in encode_tables)
+    out = []
+    out.append("// generated by tools/gen_codepages.py from Python's standard codecs; do not edit")
+    out.append(f"// Cost: {decode_bytes} bytes of decode tables, {encode_bytes} bytes of encode tables, "
+               f"{decode_bytes + encode_bytes} in all.")
+    out.append('#include "charset/charset.h"')
+    out.append("")
+    out.append("// clang-format off")
+    out.append("")
+    out.append("namespace {")
+    for slot, name, table in decode_tables:
+        out.append("")
+        out.append(f"// {name}: bytes 0x80 to 0xFF.")
+        out.append(f"constexpr ByteToUnicodeTable {c_identifier(name)}_decode = {{{{")
+        out.append(format_numbers(table, 4, 8))
+        out.append("}};")
+    for slot, name, table in encode_tables:
+        pages = len(table) // 256 - 1
+        out.append("")
+        out.append(f"// {name}: page map and {pages} page{'s' if pages != 1 else ''}.")
+        out.append(f"constexpr uint8_t {c_identifier(name)}_encode[{len(table)}] = {{")
+        out.append(format_numbers(list(table), 2, 16))
+        out.append("};")
+    out.append("")
+    out.append("}  // namespace")
+    out.append("")
+    decode_by_slot = {slot: name for slot, name, _ in decode_tables}
+    out.append("const ByteToUnicodeTable* const byteToUnicodeTables[100] = {")
+    for slot in range(100):
+        name = decode_by_slot.get(slot)
+        out.append(f"    &{c_identifier(name)}_decode," if name else "    nullptr,")
+    out.append("};")
+    out.append("")
+    out.append("const UnicodeToByteTable unicodeToByteTables[100] = {")
+    for slot in range(100):
+        name = decode_by_slot.get(slot)
+        if name:
+            ident = c_identifier(name)
+            out.append(f"    {{{ident}_encode, sizeof {ident}_encode}},")
+        else:
+            out.append("    {nullptr, 0},")
+    out.append("};")
+    out.append("")
+    out.append("// clang-format on")
+    out.append("")
+    return "\n".join(out)
+
+
+def main():
+    here = os.path.dirname(os.path.abspath(__file__))
+    target = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "charset", "data")
+    try:
+        text = generate()
+    except GeneratorError as error:
+        sys.stderr.write(f"gen_codepages: {error}; nothing written\n")
+        return 1
+    os.makedirs(target, exist_ok=True)
+    with open(os.path.join(target, OUTPUT_NAME), "w", encoding="ascii", newline="\n") as output:
+        output.write(text)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
