@@ -1,6 +1,7 @@
 // UString: the one text type, UTF-16 code units over a shared, reference-counted, immutable representation.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 class UStringBuffer;
@@ -12,7 +13,17 @@ class UString {
     int32_t refs;
     uint32_t length;
     int32_t hash;
-    char16_t units[2];
+    char16_t units[2];  // declared size only: the block holds length + 2 units
+
+    // The units addressed through the block rather than the two-unit member, so that indexing past
+    // the declared size is defined (and quiet under the bounds sanitizer).
+    char16_t* text() noexcept {
+      return reinterpret_cast<char16_t*>(reinterpret_cast<unsigned char*>(this) + offsetof(Rep, units));
+    }
+    const char16_t* text() const noexcept {
+      return reinterpret_cast<const char16_t*>(reinterpret_cast<const unsigned char*>(this) +
+                                               offsetof(Rep, units));
+    }
   };
 
   UString() noexcept;
@@ -26,10 +37,10 @@ class UString {
 
   uint32_t length() const noexcept { return rep_->length; }
   bool isEmpty() const noexcept { return rep_->length == 0; }
-  char16_t charAt(uint32_t index) const noexcept { return index < rep_->length ? rep_->units[index] : 0; }
+  char16_t charAt(uint32_t index) const noexcept { return index < rep_->length ? rep_->text()[index] : 0; }
   int32_t hashCode() const noexcept { return rep_->hash; }
   // The units, always followed by a zero unit; valid while some UString shares the representation.
-  const char16_t* units() const noexcept { return rep_->units; }
+  const char16_t* units() const noexcept { return rep_->text(); }
 
   int32_t indexOf(char16_t unit, uint32_t start = 0) const noexcept;
   int32_t indexOf(const UString& text, uint32_t start = 0) const noexcept;
@@ -89,7 +100,7 @@ class UStringBuffer {
   UStringBuffer& operator=(const UStringBuffer&) = delete;
   ~UStringBuffer();
 
-  char16_t* data() noexcept { return rep_->units; }
+  char16_t* data() noexcept { return rep_->text(); }
   uint32_t length() const noexcept { return rep_->length; }
   UString finish();
 
@@ -98,4 +109,6 @@ class UStringBuffer {
 };
 
 // Blank units are U+0000 to U+0020, the C0 controls and SPACE.
-constexpr bool isBlankUnit(char16_t unit) noexcept { return unit <= 0x20; }
+constexpr bool isBlankUnit(char16_t unit) noexcept {
+  return unit <= 0x20;
+}
