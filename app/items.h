@@ -1,0 +1,20 @@
+// The item step of the line loop and the item section that closes the output file.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/run_context.h"
+
+// State 3: merges one item line into the run's ItemTable, or reports an invalid number (also for a line
+// that would carry a total out of the signed 64-bit range) and adds nothing. Lines of fewer than five
+// fields are ignored. Always continues.
+LineOutcome handleItemLine(RunContext& run, const std::vector<UString>& fields);
+
+// Writes the item header for the run's form and one numbered row per key, in first-seen order.
+void writeItemSection(const RunContext& run);
+
+// A total of thousandths as written in a row: empty for 0, whole units (cut) from 1000 up, and three
+// decimals from 1 to 999 and for every negative total.
+std::string formatTotal(int64_t thousandths);

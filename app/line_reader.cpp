@@ -1,0 +1,131 @@
+// The line reader: detection, cutting, normalisation, classification and splitFields.
+#include "app/line_reader.h"
+
+#include <cstring>
+
+namespace {
+
+UString copyUnits(const char16_t* units, uint32_t count) {
+  if (count == 0) return UString();
+  UStringBuffer buffer(count);
+  std::memcpy(buffer.data(), units, count * sizeof(char16_t));
+  return buffer.finish();
+}
+
+}  // namespace
+
+bool looksLikeUtf8(const char* bytes, std::size_t size) {
+  const auto* data = reinterpret_cast<const unsigned char*>(bytes);
+  int pending = 0;
+  for (std::size_t i = 0; i < size; ++i) {
+    const unsigned char b = data[i];
+    if (pending > 0) {
+      if (b < 0x80 || b > 0xBF) return false;
+      --pending;
+    } else if (b < 0x80) {
+      continue;
+    } else if (b < 0xC0) {
+      return false;
+    } else if (b < 0xE0) {
+      pending = 1;
+    } else if (b < 0xF0) {
+      pending = 2;
+    } else if (b < 0xF8) {
+      pending = 3;
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+const char* detectCharset(const char* bytes, std::size_t size) {
+  return looksLikeUtf8(bytes, size) ? "UTF-8" : "ISO-8859-2";
+}
+
+bool LineCutter::next(RawLine& line) {
+  std::size_t p = start_;
+  while (p < size_ && bytes_[p] != '\0' && bytes_[p] != '\r' && bytes_[p] != '\n') ++p;
+  const bool atNul = p < size_ && bytes_[p] == '\0';
+  const bool nulEndsImage = atNul && p + 1 == size_;
+  if (p == start_ && (p == size_ || nulEndsImage)) {
+    start_ = size_;
+    return false;
+  }
+  line.bytes = bytes_ + start_;
+  line.size = p - start_;
+  line.holdsNul = atNul && !nulEndsImage;
+  if (p == size_ || atNul) {
+    start_ = size_;
+  } else if (bytes_[p] == '\r' && p + 1 < size_ && bytes_[p + 1] == '\n') {
+    start_ = p + 2;
+  } else {
+    start_ = p + 1;
+  }
+  return true;
+}
+
+UString normaliseLine(const UString& decoded, bool firstLine) {
+  const char16_t* units = decoded.units();
+  uint32_t begin = 0;
+  uint32_t end = decoded.length();
+  if (firstLine && end > 0 && units[0] == 0xFEFF) begin = 1;
+  // A quote becomes a blank, so it is trimmed like one.
+  auto blank = [](char16_t unit) { return isBlankUnit(unit) || unit == u'"'; };
+  while (begin < end && blank(units[begin])) ++begin;
+  while (end > begin && (blank(units[end - 1]) || units[end - 1] == u';' || units[end - 1] == u',')) --end;
+  bool hasSemicolon = false;
+  bool hasQuoteOrComma = false;
+  for (uint32_t i = begin; i < end; ++i) {
+    if (units[i] == u';') hasSemicolon = true;
+    if (units[i] == u'"' || units[i] == u',') hasQuoteOrComma = true;
+  }
+  if (begin == 0 && end == decoded.length() && !hasQuoteOrComma) return decoded;
+  UStringBuffer buffer(end - begin);
+  char16_t* out = buffer.data();
+  for (uint32_t i = begin; i < end; ++i) {
+    char16_t unit = units[i];
+    if (unit == u'"') unit = u' ';
+    if (unit == u',' && !hasSemicolon) unit = u';';
+    *out++ = unit;
+  }
+  return buffer.finish();
+}
+
+void splitFields(const UString& line, std::vector<UString>& fields) {
+  fields.clear();
+  const uint32_t length = line.length();
+  if (length == 0) return;
+  const char16_t* units = line.units();
+  uint32_t start = 0;
+  for (;;) {
+    uint32_t end = start;
+    while (end < length && units[end] != u';') ++end;
+    uint32_t b = start;
+    uint32_t e = end;
+    while (b < e && isBlankUnit(units[b])) ++b;
+    while (e > b && isBlankUnit(units[e - 1])) --e;
+    fields.push_back(copyUnits(units + b, e - b));
+    if (end == length) break;
+    start = end + 1;
+  }
+}
+
+std::vector<UString> splitFields(const UString& line) {
+  std::vector<UString> fields;
+  splitFields(line, fields);
+  return fields;
+}
+
+bool isContentLine(const UString& line, std::vector<UString>& fields) {
+  const uint32_t length = line.length();
+  fields.clear();
+  if (length == 0) return false;
+  if (line.charAt(0) == u'#') return false;
+  if (line.charAt(0) == u'{' && line.charAt(length - 1) == u'}') return false;
+  splitFields(line, fields);
+  for (const UString& field : fields) {
+    if (!field.isEmpty()) return true;
+  }
+  return false;
+}

@@ -1,0 +1,11 @@
+// parseQuantity: a quantity field as written by spreadsheet users, read as an exact count of thousandths.
+#pragma once
+
+#include <cstdint>
+
+#include "text/ustring.h"
+
+// Accepts one decimal comma or point, blanks anywhere and minus signs anywhere; at most 18 significant
+// digits, at most 7 after the separator, fewer than 1000 units, and a value whose thousandths fit in
+// signed 64 bits. Digits beyond the third decimal are cut toward zero. Throws Exception("x", 0) otherwise.
+int64_t parseQuantity(const UString& text);

@@ -1,0 +1,23 @@
+// runConversion: one run from the chosen input to the kept file and the closing text; front ends show it.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+enum class RunIcon { Information, Error };
+
+struct RunOutcome {
+  // ISO-8859-2 bytes, Hungarian first, then English.
+  std::string closingText;
+  RunIcon icon = RunIcon::Error;
+  int exitStatus = 1;
+};
+
+// The largest input taken: every line number of a larger file might not fit its signed 32-bit counter.
+inline constexpr std::uintmax_t kMaxInputBytes = 0x7FFFFFFF;
+
+// Converts `input` into "<name>-output.csv" beside it, or writes "<name>-error.txt" when problems were
+// found; exactly one of them is left after a run that got past reading the input, none otherwise.
+// Each call owns its files, context and item table, so runs are independent.
+RunOutcome runConversion(const std::filesystem::path& input);

@@ -1,0 +1,101 @@
+// The chapter and identification handlers.
+#include "app/sections.h"
+
+#include <string>
+
+#include "app/messages.h"
+#include "charset/charset.h"
+#include "text/exception.h"
+#include "text/value_format.h"
+
+namespace {
+
+void writeText(std::FILE* file, const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), file);
+}
+
+std::string encoded(const UString& text) {
+  char* bytes = encodeText(text, "ISO-8859-2");
+  std::string result(bytes);
+  delete[] bytes;
+  return result;
+}
+
+bool fieldIs(const UString& field, int32_t expected) {
+  try {
+    return field.toInt32(10) == expected;
+  } catch (const Exception&) {
+    return false;
+  }
+}
+
+const char* const kIdentificationHeader =
+    "{MC01;M003_G;M003;MEV;MHO;JHNEV;JBEOSZTAS;JTELEFON;JEMAIL;KNEV;KBEOSZTAS;KTELEFON;KEMAIL;MEGJEGYZES;"
+    "VGEA002}\r\n";
+
+enum Position { MC01, M003_G, M003, MEV, MHO, VGEA002 = 14 };
+
+}  // namespace
+
+LineOutcome handleChapterLine(RunContext& run, const std::vector<UString>& fields) {
+  const bool first = run.lineState == 0;
+  const int32_t chapter = first ? 0 : 1;
+  if (fields.size() < 2 || !fieldIs(fields[0], chapter) || !fieldIs(fields[1], 1)) {
+    run.report(first ? message::kMissingFirstChapter : message::kMissingSecondChapter);
+    return LineOutcome::Stop;
+  }
+  writeText(run.output, first ? "{fejezet;sorrend}\r\n0;1\r\n\r\n" : "{fejezet;sorrend}\r\n1;1\r\n\r\n");
+  run.lineState = first ? 1 : 3;
+  return LineOutcome::Continue;
+}
+
+LineOutcome handleIdentificationLine(RunContext& run, const std::vector<UString>& fields) {
+  UString* values = run.identification;
+  for (std::size_t i = 0; i < fields.size() && i < kIdentificationFieldCount; ++i) values[i] = fields[i];
+
+  if (values[MC01] != UString(u"2010") && values[MC01] != UString(u"2012")) {
+    run.report(message::kBadFormCode);
+    return LineOutcome::Stop;
+  }
+  run.formCode = values[MC01] == UString(u"2010") ? 2010 : 2012;
+  run.items = ItemTable(run.formCode == 2010);
+
+  if (values[M003_G].length() != 8 || values[M003] != values[M003_G]) run.report(message::kBadProviderId);
+
+  if (run.ok) {
+    int32_t year = 0;
+    int32_t month = 0;
+    bool valid = false;
+    try {
+      year = values[MEV].toInt32(10);
+      month = values[MHO].toInt32(10);
+      valid = (year == 21 || year == 2021) && month >= 1 && month <= 12;
+    } catch (const Exception&) {
+      valid = false;
+    }
+    if (!valid) {
+      run.report(message::kBadYearMonth);
+    } else {
+      values[MEV] = valueOf(static_cast<int32_t>(year % 100), 10, 2, u'0');
+      values[MHO] = valueOf(month, 10, 2, u'0');
+    }
+  }
+
+  int32_t declarationCount = 0;
+  try {
+    declarationCount = values[VGEA002].toInt32(10);
+  } catch (const Exception&) {
+    declarationCount = 0;
+  }
+  values[VGEA002] = declarationCount > 0 ? valueOf(declarationCount, 10, 0, u' ') : UString();
+
+  std::string text = kIdentificationHeader;
+  for (int i = 0; i < kIdentificationFieldCount; ++i) {
+    if (i > 0) text += ';';
+    text += encoded(values[i]);
+  }
+  text += "\r\n\r\n";
+  writeText(run.output, text);
+  run.lineState = 2;
+  return LineOutcome::Continue;
+}

@@ -1,0 +1,106 @@
+// ItemTable against a linear scan (the plain way to find a key) and formatTotal against printf.
+#include "app/item_table.h"
+
+#include <gtest/gtest.h>
+
+#include <cinttypes>
+#include <cstdint>
+#include <cstdio>
+#include <random>
+#include <string>
+
+#include "app/items.h"
+
+namespace {
+
+UString text(const std::u16string& s) {
+  return UString(s.data(), static_cast<uint32_t>(s.size()));
+}
+
+bool sameKeyByScan(const ItemRecord& a, const ItemRecord& b, bool withPartner) {
+  return a.goodsCode == b.goodsCode && a.transactionCode == b.transactionCode &&
+         a.memberState == b.memberState && a.originCountry == b.originCountry &&
+         (!withPartner || a.partnerId == b.partnerId);
+}
+
+TEST(ItemTable, FindsWhatALinearScanFindsAndKeepsFirstSeenOrder) {
+  for (bool withPartner : {false, true}) {
+    ItemTable table(withPartner);
+    std::vector<ItemRecord> scanned;
+    std::mt19937 random(withPartner ? 2010 : 2012);
+    // Few values per part, so keys collide often and differ in one part only.
+    const std::u16string values[] = {u"", u"A", u"B", u"AB", u"BA", u"\u0150"};
+    for (int line = 0; line < 12000; ++line) {
+      ItemRecord probe;
+      probe.goodsCode = text(values[random() % 6]);
+      probe.transactionCode = text(values[random() % 3]);
+      probe.memberState = text(values[random() % 6]);
+      probe.originCountry = text(values[random() % 6]);
+      probe.partnerId = text(values[random() % 6]);
+      ItemRecord* found = table.find(probe);
+      std::size_t expected = scanned.size();
+      for (std::size_t i = 0; i < scanned.size(); ++i) {
+        if (sameKeyByScan(scanned[i], probe, withPartner)) {
+          expected = i;
+          break;
+        }
+      }
+      if (expected == scanned.size()) {
+        ASSERT_EQ(found, nullptr);
+        probe.netMass = line;
+        table.add(probe);
+        scanned.push_back(probe);
+      } else {
+        ASSERT_NE(found, nullptr);
+        ASSERT_EQ(found - table.records().data(), static_cast<std::ptrdiff_t>(expected));
+      }
+    }
+    ASSERT_EQ(table.records().size(), scanned.size());
+    EXPECT_GT(scanned.size(), withPartner ? 1500u : 400u);
+    for (std::size_t i = 0; i < scanned.size(); ++i) {
+      EXPECT_EQ(table.records()[i].netMass, scanned[i].netMass);
+      EXPECT_TRUE(table.records()[i].partnerId == scanned[i].partnerId);
+    }
+  }
+}
+
+TEST(FormatTotal, WholeUnitsFromOneUpThreeDecimalsBelowAndForNegatives) {
+  const struct {
+    int64_t thousandths;
+    const char* written;
+  } rows[] = {
+      {0, ""},
+      {1, "0.001"},
+      {500, "0.500"},
+      {999, "0.999"},
+      {1000, "1"},
+      {1999, "1"},
+      {123456789, "123456"},
+      {-1, "-0.001"},
+      {-2500, "-2.500"},
+      {-1000, "-1.000"},
+      {INT64_MAX, "9223372036854775"},
+      // Exact where a double could not hold the value.
+      {INT64_MIN, "-9223372036854775.808"},
+      {-123456789012345678, "-123456789012345.678"},
+  };
+  for (const auto& row : rows) EXPECT_EQ(formatTotal(row.thousandths), row.written) << row.thousandths;
+}
+
+TEST(FormatTotal, AgreesWithPrintfWhereADoubleHoldsTheValue) {
+  std::mt19937_64 random(7);
+  for (int i = 0; i < 100000; ++i) {
+    const int64_t t = static_cast<int64_t>(random() % 2000000000001) - 1000000000000;
+    char expected[64];
+    if (t == 0) {
+      expected[0] = '\0';
+    } else if (t >= 1000) {
+      std::snprintf(expected, sizeof expected, "%" PRId64, t / 1000);
+    } else {
+      std::snprintf(expected, sizeof expected, "%.3f", static_cast<double>(t) / 1000.0);
+    }
+    ASSERT_EQ(formatTotal(t), expected) << t;
+  }
+}
+
+}  // namespace

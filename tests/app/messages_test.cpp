@@ -1,0 +1,57 @@
+// The message catalogue against the same texts in UTF-8 converted by iconv, and fillPath.
+#include "app/messages.h"
+
+#include <gtest/gtest.h>
+
+#include "latin2.h"
+
+namespace {
+
+#ifdef ZELVORA_HAVE_ICONV
+TEST(Messages, EveryTextIsTheIso88592FormOfItsUtf8Wording) {
+  const struct {
+    const char* stored;
+    const char* utf8;
+  } rows[] = {
+      {message::kFileNotFound, "A fájl nem található\r\nFile not found"},
+      {message::kMissingFirstChapter, "Hiányzó sor: 0;1\nMissing line: 0;1"},
+      {message::kBadFormCode, "MC01 legyen 2010 vagy 2012.\nMC01 must be 2010 or 2012."},
+      {message::kBadProviderId,
+       "M003_G és M003 az adatszolgáltató törzsszáma legyen (8 számjegy)\nM003_G and M003 must be the data "
+       "provider's VAT number (8 digits)"},
+      {message::kBadYearMonth,
+       "Hibás tárgyév és/vagy tárgyhó érték. Ez a program csak a 2021. évi jelentéseket kezeli.\nBad value "
+       "for "
+       "year and/or for month. This program works with year 2021 reports only."},
+      {message::kMissingSecondChapter, "Hiányzó sor: 1;1\nMissing line: 1;1"},
+      {message::kInvalidNumber,
+       "Érvénytelen szám; kérjük, ne használjon ezres elválasztót.\nInvalid number, please do not use "
+       "thousands separators."},
+      {message::kSuccess, "A feldolgozás sikeres, az eredmény: %s\nProcessing successful, result in %s"},
+      {message::kErrorsFound,
+       "A feldolgozás során hibákat találtunk, lásd: %s\nErrors found during processing, see: %s"},
+      {message::kNulByte,
+       "A sorban NUL bájt áll, ezért a fájl hátralévő részét nem dolgoztuk fel.\nThe line contains a NUL "
+       "byte, so the rest of the file was not processed."},
+      {message::kCannotRead, "A fájl nem olvasható: %s\nThe file cannot be read: %s"},
+      {message::kTooLarge, "A fájl túl nagy: %s\nThe file is too large: %s"},
+      {message::kOutOfMemory,
+       "Nincs elég memória a fájl feldolgozásához: %s\nNot enough memory to process the file: %s"},
+      {message::kCannotCreate, "A fájl nem hozható létre: %s\nThe file cannot be created: %s"},
+      {message::kCannotWrite, "A fájl írása nem sikerült: %s\nThe file could not be written: %s"},
+      {message::kPathTooLong,
+       "A kiválasztott fájl elérési útja túl hosszú.\nThe path of the chosen file is too long."},
+  };
+  for (const auto& row : rows) EXPECT_EQ(std::string(row.stored), latin2(row.utf8)) << row.utf8;
+}
+#endif
+
+TEST(Messages, FillPathPutsThePathInEveryPlaceholderAndNeverReadsItAsAPattern) {
+  EXPECT_EQ(fillPath("a %s b %s", "x"), "a x b x");
+  EXPECT_EQ(fillPath("%s", "100%s"), "100%s");
+  EXPECT_EQ(fillPath("50% off: %s", ""), "50% off: ");
+  const std::string longPath(5000, 'p');
+  EXPECT_EQ(fillPath(message::kSuccess, longPath).size(), std::string(message::kSuccess).size() - 4 + 10000);
+}
+
+}  // namespace

@@ -1,0 +1,339 @@
+// End-to-end runs of the conversion on small declarations: the kept file byte for byte, the other file
+// gone, the input unchanged.
+#include "app/run.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "latin2.h"
+#include "run_support.h"
+
+namespace {
+
+const std::string kChapter0 = "{fejezet;sorrend}\r\n0;1\r\n\r\n";
+const std::string kChapter1 = "{fejezet;sorrend}\r\n1;1\r\n\r\n";
+const std::string kIdentificationHeader =
+    "{MC01;M003_G;M003;MEV;MHO;JHNEV;JBEOSZTAS;JTELEFON;JEMAIL;KNEV;KBEOSZTAS;KTELEFON;KEMAIL;MEGJEGYZES;"
+    "VGEA002}\r\n";
+const std::string kRtaHeader = "{T_SORSZ;TEKOD;UKOD;RTA;SZAORSZ;KGM;KIEGME;SZAOSSZ;STAERT;PADO}\r\n";
+const std::string kFtaHeader = "{T_SORSZ;TEKOD;UKOD;FTA;SZAORSZ;KGM;KIEGME;SZAOSSZ;STAERT}\r\n";
+
+const std::string kOpening2010 = "0;1\r\n2010;12345678;12345678;2021;6;Kiss Anna;;;;;;;;;0042\r\n1;1\r\n";
+const std::string kOpening2012 = "0;1\r\n2012;12345678;12345678;2021;3\r\n1;1\r\n";
+
+std::string sections(const std::string& identificationValues) {
+  return kChapter0 + kIdentificationHeader + identificationValues + "\r\n\r\n" + kChapter1;
+}
+const std::string kSections2010 = sections("2010;12345678;12345678;21;06;Kiss Anna;;;;;;;;;42");
+const std::string kSections2012 = sections("2012;12345678;12345678;21;03;;;;;;;;;;");
+
+std::string entry(int line, const std::string& message) {
+  std::string text = std::to_string(line) + ". sor / line " + std::to_string(line) + "\r\n ";
+  for (char c : message) {
+    if (c == '\n') text += '\r';
+    text += c;
+  }
+  return text + "\r\n\r\n";
+}
+
+const std::string kInvalidNumber =
+    "\xC9rv\xE9nytelen sz\xE1m; k\xE9rj\xFCk, ne haszn\xE1ljon ezres elv\xE1laszt\xF3t.\nInvalid number, "
+    "please do "
+    "not use thousands separators.";
+const std::string kMissing01 = "Hi\xE1nyz\xF3 sor: 0;1\nMissing line: 0;1";
+const std::string kMissing11 = "Hi\xE1nyz\xF3 sor: 1;1\nMissing line: 1;1";
+const std::string kBadForm = "MC01 legyen 2010 vagy 2012.\nMC01 must be 2010 or 2012.";
+const std::string kBadProvider =
+    "M003_G \xE9s M003 az adatszolg\xE1ltat\xF3 t\xF6rzssz\xE1ma legyen (8 sz\xE1mjegy)\nM003_G and M003 "
+    "must be "
+    "the data provider's VAT number (8 digits)";
+const std::string kBadYear =
+    "Hib\xE1s t\xE1rgy\xE9v \xE9s/vagy t\xE1rgyh\xF3 \xE9rt\xE9k. Ez a program csak a 2021. \xE9vi "
+    "jelent\xE9seket "
+    "kezeli.\nBad value for year and/or for month. This program works with year 2021 reports only.";
+const std::string kNul =
+    "A sorban NUL b\xE1jt \xE1ll, ez\xE9rt a f\xE1jl h\xE1tral\xE9v\xF5 r\xE9sz\xE9t nem dolgoztuk fel.\nThe "
+    "line "
+    "contains a NUL byte, so the rest of the file was not processed.";
+
+const std::string kWorkedItems =
+    "1;8471300;11;de;CN;1,5;;100;110;de123456789\r\n"
+    "2;08471300;11;DE;CN;2.25;;50,5;60;DE123456789\r\n"
+    "3;85171200;1;AT;CN;0,25;2;20;20;ATU12345678\r\n";
+const std::string kWorkedRows =
+    "00001;08471300;11;DE;CN;3;;150;170;DE123456789\r\n"
+    "00002;85171200;01;AT;CN;0.250;2;20;20;ATU12345678\r\n";
+
+struct Case {
+  const char* name;
+  std::string input;
+  bool success;          // the output file is kept (else the error report)
+  std::string expected;  // the kept file
+};
+
+void expectRun(const Case& row) {
+  SCOPED_TRACE(row.name);
+  ScratchFolder folder;
+  const Converted result = convertBytes(folder, row.input);
+  EXPECT_EQ(result.outcome.exitStatus, row.success ? 0 : 1);
+  EXPECT_EQ(result.outcome.icon, row.success ? RunIcon::Information : RunIcon::Error);
+  EXPECT_EQ(result.outputExists, row.success);
+  EXPECT_EQ(result.errorExists, !row.success);
+  EXPECT_EQ(result.kept, row.expected);
+}
+
+TEST(Run, Declarations) {
+  const Case rows[] = {
+      {"worked example, form 2010", kOpening2010 + kWorkedItems, true,
+       kSections2010 + kRtaHeader + kWorkedRows},
+      {"form 2010 keys on the partner, upper-cased",
+       kOpening2010 + "1;1;1;AT;CN;1;;;;x1\r\n2;1;1;AT;CN;1;;;;X1\r\n3;1;1;AT;CN;1;;;;X2\r\n", true,
+       kSections2010 + kRtaHeader + "00001;00000001;01;AT;CN;2;;;;X1\r\n00002;00000001;01;AT;CN;1;;;;X2\r\n"},
+      {"form 2012 ignores the partner; padding, upper-casing, a code longer than its width",
+       kOpening2012 + "1;1234567;1;de;cn;0,6;;1;1;X1\r\n2;01234567;01;DE;CN;0.6;;1;1;X2\r\n3;85;11;AT;US\r\n"
+                      "4;123456789;11;AT;US;1\r\n",
+       true,
+       kSections2012 + kFtaHeader +
+           "00001;01234567;01;DE;CN;1;;2;2\r\n00002;00000085;11;AT;US;;;;\r\n00003;123456789;11;AT;US;1;;;"
+           "\r\n"},
+      {"totals: 0, 0.001, 1, negatives, cut not rounded",
+       kOpening2012 + "1;1;1;AT;CN;0,001\r\n2;2;1;AT;CN;1\r\n3;3;1;AT;CN;-0,001\r\n4;4;1;AT;CN;-2,5\r\n"
+                      "5;5;1;AT;CN;1,999;0,999;-1000;123456,789\r\n6;6;1;AT;CN;5\r\n7;6;1;AT;CN;-5\r\n8;8;1;"
+                      "AT;CN;0,0005\r\n",
+       true,
+       kSections2012 + kFtaHeader +
+           "00001;00000001;01;AT;CN;0.001;;;\r\n00002;00000002;01;AT;CN;1;;;\r\n"
+           "00003;00000003;01;AT;CN;-0.001;;;\r\n00004;00000004;01;AT;CN;-2.500;;;\r\n"
+           "00005;00000005;01;AT;CN;1;0.999;-1000.000;123456\r\n00006;00000006;01;AT;CN;;;;\r\n"
+           "00007;00000008;01;AT;CN;;;;\r\n"},
+      {"empty input", "", true, kFtaHeader},
+      {"only comments, blank lines and headers", "# export\r\n\r\n{fejezet;sorrend}\r\n  ;;\r\n", true,
+       kFtaHeader},
+      {"the opening sections and no item line", kOpening2010, true, kSections2010 + kRtaHeader},
+      {"no identification line", "0;1\r\n", true, kChapter0 + kFtaHeader},
+      {"short item lines and later chapter lines are ignored", kOpening2012 + "1;1;1;AT\r\n1;1\r\n0;1\r\n",
+       true, kSections2012 + kFtaHeader},
+      {"comments, braces and blank lines in every state",
+       "# export\r\n{fejezet;sorrend}\r\n\r\n0;1\r\n  # note\r\n{MC01;M003_G}\r\n"
+       "2010;12345678;12345678;2021;6;Kiss Anna;;;;;;;;;0042\r\n#\r\n{}\r\n;;\r\n1;1\r\n"
+       "{T_SORSZ;TEKOD}\r\n# items\r\n" +
+           std::string(kWorkedItems).insert(kWorkedItems.find("2;"), "{x}\r\n#3;1;1\r\n\r\n"),
+       true, kSections2010 + kRtaHeader + kWorkedRows},
+      {"quotes and commas",
+       "\"0\",\"1\"\r\n\"2010\",\"12345678\",\"12345678\",\"2021\",\"6\",\"Kiss Anna\",,,,,,,,,\"0042\"\r\n"
+       "1;1;;;\r\n1;8471300;11;de;CN;\"1,5\";;100;110;de123456789\r\n"
+       "2,08471300,11,DE,CN,2.25,,50.5,60,DE123456789,,,\r\n3;85171200;1;AT;CN;0,25;2;20;20;ATU12345678 ; "
+       ",\r\n",
+       true, kSections2010 + kRtaHeader + kWorkedRows},
+      {"a NUL as the very last byte just ends the input", kOpening2010 + kWorkedItems + std::string(1, '\0'),
+       true, kSections2010 + kRtaHeader + kWorkedRows},
+  };
+  for (const Case& row : rows) expectRun(row);
+}
+
+TEST(Run, LineEndsGiveTheSameResult) {
+  const std::string declaration = kOpening2010 + kWorkedItems;
+  for (const char* end : {"\n", "\r", "\r\n"}) {
+    std::string input;
+    for (char c : declaration) {
+      if (c == '\r') continue;
+      if (c == '\n') {
+        input += end;
+      } else {
+        input += c;
+      }
+    }
+    expectRun({end, input, true, kSections2010 + kRtaHeader + kWorkedRows});
+  }
+}
+
+TEST(Run, EveryLineCountsInTheEntryNumbers) {
+  const Case rows[] = {
+      {"CR LF", kOpening2010 + "\r\n# note\r\n{x}\r\n1;1;1;AT;CN;1.000,5\r\n", false,
+       entry(7, kInvalidNumber)},
+      {"LF", "0;1\n2010;12345678;12345678;2021;6\n1;1\n\n# note\n{x}\n1;1;1;AT;CN;1.000,5\n", false,
+       entry(7, kInvalidNumber)},
+      {"CR", "0;1\r2010;12345678;12345678;2021;6\r1;1\r\r# note\r{x}\r1;1;1;AT;CN;1.000,5", false,
+       entry(7, kInvalidNumber)},
+      {"LF CR adds an empty line", "0;1\n\r2010;12345678;12345678;2021;6\n\r1;1\n1;1;1;AT;CN;1.000,5\n",
+       false, entry(6, kInvalidNumber)},
+      {"the twelfth line",
+       "# a\r\n\r\n{b}\r\n0;1\r\n#\r\n2012;12345678;12345678;21;7\r\n\r\n1;1\r\n{c}\r\n"
+       "1;1;1;AT;CN;1\r\n\r\n2;2;2;AT;CN;1;1.000.000;2\r\n3;3;3;AT;CN;x\r\n",
+       false, entry(12, kInvalidNumber) + entry(13, kInvalidNumber)},
+  };
+  for (const Case& row : rows) expectRun(row);
+}
+
+TEST(Run, EveryMessageOfTheErrorReport) {
+  const Case rows[] = {
+      {"first content line is not 0;1; nothing after it is read",
+       "# x\r\n2010;12345678;12345678;2021;6\r\n0;1\r\n1;1;1;AT;CN;x\r\n", false, entry(2, kMissing01)},
+      {"MC01 neither 2010 nor 2012 stops the reading",
+       "0;1\r\n2011;12345678;12345678;2021;6\r\n1;1\r\n1;1;1;AT;CN;x\r\n", false, entry(2, kBadForm)},
+      {"MC01 empty", "0;1\r\n;12345678;12345678;2021;6\r\n", false, entry(2, kBadForm)},
+      {"a bad identifier hides a bad year; reading goes on",
+       "0;1\r\n2010;1234567;1234567;2020;6\r\n1;1\r\n1;1;1;AT;CN;1,2,3\r\n", false,
+       entry(2, kBadProvider) + entry(4, kInvalidNumber)},
+      {"M003 differs from M003_G", "0;1\r\n2010;12345678;12345679;2021;6\r\n1;1\r\n", false,
+       entry(2, kBadProvider)},
+      {"bad year", "0;1\r\n2010;12345678;12345678;2020;6\r\n1;1\r\n", false, entry(2, kBadYear)},
+      {"second chapter line missing", "0;1\r\n2010;12345678;12345678;2021;6\r\n1;2\r\n1;1;1;AT;CN;x\r\n",
+       false, entry(3, kMissing11)},
+      {"several invalid numbers, one entry per line, only the first bad field counts",
+       kOpening2012 + "1;1;1;AT;CN;1.000.000;x;y;z\r\n2;1;1;AT;CN;1;1;1;1e3\r\n3;1;1;AT;CN;1;1;1;1\r\n",
+       false, entry(4, kInvalidNumber) + entry(5, kInvalidNumber)},
+      {"a value whose thousandths leave 64 bits", kOpening2012 + "1;1;1;AT;CN;9223372036854776\r\n", false,
+       entry(4, kInvalidNumber)},
+      {"a total that would leave 64 bits",
+       kOpening2012 + "1;1;1;AT;CN;9223372036854775\r\n2;1;1;AT;CN;;;;-1\r\n3;1;1;AT;CN;1\r\n"
+                      "4;1;1;AT;CN;-9223372036854775\r\n5;2;1;AT;CN;-9223372036854775\r\n6;2;1;AT;CN;-1\r\n",
+       false, entry(6, kInvalidNumber) + entry(9, kInvalidNumber)},
+      {"a NUL inside the file: its line gets an entry, nothing after it is read",
+       kOpening2010 + "1;1;1;AT;CN;1\r\n2;1;1;" + std::string(1, '\0') + "AT;CN;1\r\n3;1;1;AT;CN;x\r\n",
+       false, entry(5, kNul)},
+      {"a NUL on an empty line", "0;1\r\n" + std::string(1, '\0') + "\r\n", false, entry(2, kNul)},
+  };
+  for (const Case& row : rows) expectRun(row);
+}
+
+TEST(Run, ChapterLines) {
+  for (const char* accepted : {"0;1;x", "00;01", "-0;1", "\"0\",\"1\"", "0;1 ; ,"}) {
+    expectRun({accepted, std::string(accepted) + "\r\n", true, kChapter0 + kFtaHeader});
+  }
+  for (const char* rejected : {"0", "0;2", "1;1", "a;1", "0;+1", "0;1.0"}) {
+    expectRun({rejected, std::string(rejected) + "\r\n", false, entry(1, kMissing01)});
+  }
+  for (const char* rejected : {"1;2", "0;1", "1", "11"}) {
+    expectRun({rejected, kOpening2012.substr(0, kOpening2012.size() - 5) + rejected + "\r\n", false,
+               entry(3, kMissing11)});
+  }
+}
+
+TEST(Run, IdentificationValues) {
+  const struct {
+    const char* line;
+    const char* written;  // the values line, or null for the year and month message
+  } rows[] = {
+      {"2012;12345678;12345678;2021;3", "2012;12345678;12345678;21;03;;;;;;;;;;"},
+      {"2010;12345678;12345678;21;7", "2010;12345678;12345678;21;07;;;;;;;;;;"},
+      {"2010;12345678;12345678;021;12", "2010;12345678;12345678;21;12;;;;;;;;;;"},
+      {"2010;ABCDEFGH;ABCDEFGH;2021;1", "2010;ABCDEFGH;ABCDEFGH;21;01;;;;;;;;;;"},
+      {"2010;12345678;12345678;2021;1;a;b;c;d;e;f;g;h;i;0042;extra;more",
+       "2010;12345678;12345678;21;01;a;b;c;d;e;f;g;h;i;42"},
+      {"2010;12345678;12345678;2021;1;;;;;;;;;;0", "2010;12345678;12345678;21;01;;;;;;;;;;"},
+      {"2010;12345678;12345678;2021;1;;;;;;;;;;-5", "2010;12345678;12345678;21;01;;;;;;;;;;"},
+      {"2010;12345678;12345678;2021;1;;;;;;;;;;4.5", "2010;12345678;12345678;21;01;;;;;;;;;;"},
+      {"2010;12345678;12345678;2021;1;;;;;;;;;;x", "2010;12345678;12345678;21;01;;;;;;;;;;"},
+      {"2010;12345678;12345678;2022;1", nullptr},
+      {"2010;12345678;12345678;22;1", nullptr},
+      {"2010;12345678;12345678;2021;0", nullptr},
+      {"2010;12345678;12345678;2021;13", nullptr},
+      {"2010;12345678;12345678;2021;3.5", nullptr},
+      {"2010;12345678;12345678;2021;+3", nullptr},
+      {"2010;12345678;12345678;2021", nullptr},
+  };
+  for (const auto& row : rows) {
+    const std::string input = "0;1\r\n" + std::string(row.line) + "\r\n";
+    if (row.written != nullptr) {
+      const std::string header = std::string(row.line).substr(0, 4) == "2010" ? kRtaHeader : kFtaHeader;
+      expectRun(
+          {row.line, input, true, kChapter0 + kIdentificationHeader + row.written + "\r\n\r\n" + header});
+    } else {
+      expectRun({row.line, input, false, entry(2, kBadYear)});
+    }
+  }
+}
+
+// Keys 1..n as goods codes, each seen twice, the second time after all first sightings.
+std::string manyKeys(int n, std::string& rows) {
+  std::string items;
+  for (int pass = 0; pass < 2; ++pass) {
+    for (int k = 1; k <= n; ++k)
+      items += std::to_string(k) + ";" + std::to_string(k * 7919 % 100000) + ";11;AT;CN;1\r\n";
+  }
+  rows.clear();
+  for (int k = 1; k <= n; ++k) {
+    std::string number = std::to_string(k);
+    std::string code = std::to_string(k * 7919 % 100000);
+    rows += std::string(5 - number.size(), '0') + number + ";" + std::string(8 - code.size(), '0') + code +
+            ";11;AT;CN;2;;;\r\n";
+  }
+  return items;
+}
+
+TEST(Run, MoreThanOneHundredAndThreeHundredKeysKeepFirstSeenOrder) {
+  for (int n : {101, 301, 1000}) {
+    std::string rows;
+    const std::string items = manyKeys(n, rows);
+    expectRun({"many keys", kOpening2012 + items, true, kSections2012 + kFtaHeader + rows});
+  }
+}
+
+TEST(Run, RowNumbersBeyondFiveDigits) {
+  std::string items;
+  for (int k = 0; k < 100001; ++k) items += "1;" + std::to_string(k) + ";11;AT;CN;1\n";
+  ScratchFolder folder;
+  const Converted result = convertBytes(folder, kOpening2012 + items);
+  ASSERT_EQ(result.outcome.exitStatus, 0);
+  const std::string tail =
+      "\r\n99999;00099998;11;AT;CN;1;;;\r\n100000;00099999;11;AT;CN;1;;;\r\n"
+      "100001;00100000;11;AT;CN;1;;;\r\n";
+  ASSERT_GE(result.kept.size(), tail.size());
+  EXPECT_EQ(result.kept.substr(result.kept.size() - tail.size()), tail);
+}
+
+#ifdef ZELVORA_HAVE_ICONV
+TEST(Run, Utf8WithAndWithoutMarkAndIso88592GiveTheSameIso88592Output) {
+  const std::string declaration =
+      "# Kereskedelmi adatok, június\r\n0;1\r\n"
+      "2010;12345678;12345678;2021;6;Kovács Ödön;pénzügyi előadó;+36 1 234 5678;odon@példa.hu;Szűcs Éva;"
+      "ügyvezető;;;Árvíztűrő tükörfúrógép;1\r\n1;1\r\n"
+      "1;8471300;11;de;öő;1,5;;100;110;hu-ű\r\n2;8471300;11;DE;ÖŐ;1;;;;HU-Ű\r\n3;8471300;11;at;straße;1;;;;"
+      "\r\n";
+  const std::string expected =
+      kChapter0 + kIdentificationHeader +
+      "2010;12345678;12345678;21;06;Kovács Ödön;pénzügyi előadó;+36 1 234 5678;odon@példa.hu;Szűcs Éva;"
+      "ügyvezető;;;Árvíztűrő tükörfúrógép;1\r\n\r\n" +
+      kChapter1 + kRtaHeader +
+      "00001;08471300;11;DE;ÖŐ;2;;100;110;HU-Ű\r\n00002;08471300;11;AT;STRASSE;1;;;;\r\n";
+  const struct {
+    const char* name;
+    std::string input;
+  } rows[] = {
+      {"UTF-8", declaration},
+      {"UTF-8 with a byte-order mark", "\xEF\xBB\xBF" + declaration},
+      {"ISO-8859-2", latin2(declaration)},
+  };
+  for (const auto& row : rows) expectRun({row.name, row.input, true, latin2(expected)});
+}
+
+TEST(Run, ClosingTextsNameTheKeptFileInIso88592) {
+  ScratchFolder folder;
+  std::filesystem::create_directories(folder.path() / "árvíztűrő");
+  const std::filesystem::path input = folder.path() / "árvíztűrő" / "június.csv";
+  writeBytes(input, "");
+  const Converted ok = convertFile(input);
+  const std::string outputPath = latin2(ok.outputPath.string());
+  EXPECT_EQ(ok.outcome.closingText, latin2("A feldolgozás sikeres, az eredmény: ") + outputPath +
+                                        "\nProcessing successful, result in " + outputPath);
+  std::filesystem::remove(ok.outputPath);
+  writeBytes(input, "x\r\n");
+  const Converted failed = convertFile(input);
+  const std::string errorPath = latin2(failed.errorPath.string());
+  EXPECT_EQ(failed.outcome.closingText, latin2("A feldolgozás során hibákat találtunk, lásd: ") + errorPath +
+                                            "\nErrors found during processing, see: " + errorPath);
+}
+#endif
+
+TEST(Run, RunsInOneProcessAreIndependent) {
+  ScratchFolder folder;
+  const Converted first = convertBytes(folder, kOpening2010 + kWorkedItems, "a.csv");
+  const Converted second = convertBytes(folder, kOpening2012 + "1;1;1;AT;CN;1\r\n", "b.csv");
+  EXPECT_EQ(first.kept, kSections2010 + kRtaHeader + kWorkedRows);
+  EXPECT_EQ(second.kept, kSections2012 + kFtaHeader + "00001;00000001;01;AT;CN;1;;;\r\n");
+}
+
+}  // namespace
