@@ -28,8 +28,14 @@ Exception& Exception::operator=(const Exception& other) {
   return *this;
 }
 
-Exception::~Exception() { delete[] kind_; }
+Exception::~Exception() {
+  delete[] kind_;
+}
 
-int32_t Exception::code() const { return code_; }
+int32_t Exception::code() const {
+  return code_;
+}
 
-const char* Exception::kind() const { return kind_; }
+const char* Exception::kind() const {
+  return kind_;
+}

@@ -1,5 +1,4 @@
-// valueOf: new texts from a code unit, a truth value, an integer (radix, width, pad) or a floating-point
-// value.
+// valueOf: new texts from a code unit, a truth value, an integer (radix, width, pad) or a floating value.
 #pragma once
 
 #include <cstdint>
