@@ -17,10 +17,9 @@ struct UnitInfo {
 };
 
 UnitInfo unitInfo(char16_t unit) {
-  CharProperties properties;
-  int32_t upper, lower, title, mirror;
-  bool found = lookupCharProperties(unit, properties, upper, lower, title, mirror);
-  return {found, properties.generalCategory, properties.combiningClass};
+  const CharProperties* properties = findCharProperties(unit);
+  if (properties == nullptr) return {false, 15, 0};
+  return {true, properties->generalCategory, properties->combiningClass};
 }
 
 bool isCasedCategory(uint8_t category) {

@@ -73,7 +73,8 @@ bool conditionHolds(Condition condition, const CaseContext& context) {
 }
 
 const ConditionalRule* findConditionalRule(char16_t unit, CaseLocale locale, const CaseContext& context) {
-  if (unit > highestRuleUnit) return nullptr;
+  // Without a language only the final sigma rule can apply.
+  if (unit > highestRuleUnit || (locale == CaseLocale::Other && unit != 0x03A3)) return nullptr;
   for (const ConditionalRule& rule : conditionalRules) {
     if (rule.unit == unit && (rule.locales & static_cast<uint8_t>(locale)) != 0 &&
         conditionHolds(rule.condition, context)) {

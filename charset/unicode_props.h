@@ -20,5 +20,8 @@ static_assert(sizeof(CharProperties) == 12);
 
 bool lookupCharProperties(int32_t codePoint, CharProperties& properties, int32_t& upper, int32_t& lower,
                           int32_t& title, int32_t& mirror);
+// The record alone, without the mappings: null for a code point without a record. For the hot loops of
+// case mapping, which ask only for the category and the combining class.
+const CharProperties* findCharProperties(int32_t codePoint);
 bool isWhiteSpace(int32_t codePoint);
 bool isSoftDotted(int32_t codePoint);
