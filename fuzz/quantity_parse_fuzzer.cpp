@@ -1,0 +1,86 @@
+// Fuzz target: parseQuantity against a model computed in 128-bit arithmetic, and the same number written
+// with the other decimal separator or with blanks between its units.
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "app/quantity.h"
+#include "fuzz/fuzz_support.h"
+#include "text/exception.h"
+
+namespace {
+
+using Wide = __int128;
+
+struct Outcome {
+  bool rejected = false;
+  int64_t thousandths = 0;
+  bool operator==(const Outcome& other) const {
+    return rejected == other.rejected && (rejected || thousandths == other.thousandths);
+  }
+};
+
+Outcome parsed(const UString& text) {
+  try {
+    return Outcome{false, parseQuantity(text)};
+  } catch (const Exception& failure) {
+    FUZZ_CHECK(failure.code() == 0);
+    FUZZ_CHECK(failure.kind() != nullptr && std::strcmp(failure.kind(), "x") == 0);
+    return Outcome{true, 0};
+  }
+}
+
+// Minus signs anywhere, one separator, blanks ignored, at most 18 significant digits and 7 decimals, fewer
+// than 1000 units; all digits times 1000 must fit in signed 64 bits before the cut toward zero.
+Outcome model(const std::vector<char16_t>& units) {
+  const Outcome rejected{true, 0};
+  if (units.size() >= 1000) return rejected;
+  int sign = 1;
+  Wide accumulator = 0;
+  Wide scale = 0;
+  for (char16_t unit : units) {
+    if (unit == u'-') {
+      sign = -1;
+    } else if (unit == u'.' || unit == u',') {
+      if (scale != 0) return rejected;
+      scale = 1;
+    } else if (unit == u' ') {
+      continue;
+    } else if (unit >= u'0' && unit <= u'9') {
+      if (accumulator >= Wide(100000000000000000)) return rejected;
+      accumulator = accumulator * 10 + (unit - u'0');
+      if (scale != 0) {
+        if (scale >= 10000000) return rejected;
+        scale *= 10;
+      }
+    } else {
+      return rejected;
+    }
+  }
+  Wide product = sign * accumulator * 1000;
+  if (product > INT64_MAX || product < INT64_MIN) return rejected;
+  Wide value = scale <= 1 ? product : product / scale;  // C++ division truncates toward zero
+  return Outcome{false, static_cast<int64_t>(value)};
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  std::vector<char16_t> units = fuzz::unitsFromBytes(data, size);
+  Outcome outcome = parsed(fuzz::textOf(units));
+  FUZZ_CHECK(outcome == model(units));
+
+  // A decimal point and a decimal comma mean the same.
+  std::vector<char16_t> swapped = units;
+  for (char16_t& unit : swapped) unit = unit == u'.' ? u',' : unit == u',' ? u'.' : unit;
+  FUZZ_CHECK(parsed(fuzz::textOf(swapped)) == outcome);
+
+  // Blanks between the units change nothing while the text stays under the length limit.
+  if (2 * units.size() + 1 < 1000) {
+    std::vector<char16_t> spaced{u' '};
+    for (char16_t unit : units) spaced.insert(spaced.end(), {unit, u' '});
+    FUZZ_CHECK(parsed(fuzz::textOf(spaced)) == outcome);
+  }
+  return 0;
+}
