@@ -6,6 +6,13 @@
 
 #include <string>
 
+#ifndef _WIN32
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 #include "app/messages.h"
 #include "run_support.h"
 
@@ -93,6 +100,41 @@ TEST(RunFailures, InputTooLargeForItsLineNumbers) {
   EXPECT_EQ(outcome.closingText, named(message::kTooLarge, input));
   EXPECT_EQ(outcome.exitStatus, 1);
   expectNoFileBesides(folder.path(), 1);
+}
+
+// A full disk, played by a file size limit in a child process: the kept file would be cut short, so
+// the run reports it and leaves neither file.
+TEST(RunFailures, AKeptFileThatCannotBeWrittenWholeIsReportedAndRemoved) {
+  std::string goodItems;
+  std::string badItems;
+  for (int k = 0; k < 2000; ++k) {
+    goodItems += std::to_string(k) + ";" + std::to_string(k) + ";11;AT;CN;1\r\n";
+    badItems += std::to_string(k) + ";" + std::to_string(k) + ";11;AT;CN;1.000.000\r\n";
+  }
+  for (const auto& [items, keptSuffix] :
+       {std::pair{goodItems, "-output.csv"}, std::pair{badItems, "-error.txt"}}) {
+    SCOPED_TRACE(keptSuffix);
+    ScratchFolder folder;
+    const std::filesystem::path input = folder.path() / "june.csv";
+    writeBytes(input, "0;1\r\n2012;12345678;12345678;2021;3\r\n1;1\r\n" + items);
+    const std::string expected =
+        named(message::kCannotWrite, folder.path() / (std::string("june") + keptSuffix));
+    const pid_t child = fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+      signal(SIGXFSZ, SIG_IGN);
+      const rlimit limit{8192, 8192};
+      setrlimit(RLIMIT_FSIZE, &limit);
+      const RunOutcome outcome = runConversion(input);
+      _exit(outcome.closingText == expected && outcome.exitStatus == 1 && outcome.icon == RunIcon::Error ? 0
+                                                                                                         : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the child's run did not report the failed write";
+    expectNoFileBesides(folder.path(), 1);
+  }
 }
 #endif
 
