@@ -9,7 +9,7 @@ constexpr uint8_t combiningAbove = 230;
 constexpr char16_t combiningDotAbove = 0x0307;
 constexpr char16_t capitalI = 0x0049;
 
-// The combining class of a unit and whether it has a record at all (a unit without one has class 0).
+// What the scans ask of a unit; a unit without a record counts as category Co and combining class 0.
 struct UnitInfo {
   bool hasRecord;
   uint8_t generalCategory;
@@ -22,9 +22,10 @@ UnitInfo unitInfo(char16_t unit) {
   return {true, properties->generalCategory, properties->combiningClass};
 }
 
+// Lu, Ll and Lt are the cased letters.
 bool isCasedCategory(uint8_t category) {
   return category <= 2;
-}  // Lu, Ll, Lt
+}
 
 bool stopsAboveScan(uint8_t combiningClass) {
   return combiningClass == 0 || combiningClass == combiningAbove;
@@ -72,7 +73,7 @@ void CaseContext::scanWord() {
   do {
     UnitInfo info = unitInfo(text[wordEnd]);
     if (wordEnd > position && (!info.hasRecord || isWhiteSpace(text[wordEnd]))) break;
-    if (isCasedCategory(info.generalCategory) && info.hasRecord) {
+    if (isCasedCategory(info.generalCategory)) {
       if (firstCased < 0) firstCased = wordEnd;
       lastCased = wordEnd;
     }
