@@ -2,7 +2,6 @@
 // files remains, the exit status and icon match it, the input is unchanged and nothing else is created.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -17,19 +16,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// One private folder per process, removed when the process ends.
+// A private folder per process, made for each input and removed after it (libFuzzer may end the process
+// without running exit handlers).
 const fs::path& workFolder() {
-  static const fs::path folder = [] {
-    fs::path path =
-        fs::temp_directory_path() / ("zelvora-fuzz-run-" + std::to_string(std::random_device()()));
-    fs::remove_all(path);
-    fs::create_directories(path);
-    std::atexit([] {
-      std::error_code ignored;
-      fs::remove_all(workFolder(), ignored);
-    });
-    return path;
-  }();
+  static const fs::path folder =
+      fs::temp_directory_path() / ("zelvora-fuzz-run-" + std::to_string(std::random_device()()));
   return folder;
 }
 
@@ -51,6 +42,7 @@ bool hasCrLfLineEnds(const std::string& bytes) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const fs::path& folder = workFolder();
+  fs::create_directories(folder);
   const fs::path input = folder / "declaration.csv";
   const fs::path output = folder / "declaration-output.csv";
   const fs::path errors = folder / "declaration-error.txt";
@@ -85,6 +77,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const std::string heading = ". sor / line " + number + "\r\n ";
     FUZZ_CHECK(kept.compare(digits, heading.size(), heading) == 0);
   }
-  fs::remove(outputKept ? output : errors);
+  fs::remove_all(folder);
   return 0;
 }
