@@ -1,0 +1,223 @@
+// The item index against the plain linear scan it replaces: keys whose texts share a hash, and whole runs
+// whose item section must be byte for byte what a linear scan over the same lines gives.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/item_table.h"
+#include "app/items.h"
+#include "app/line_reader.h"
+#include "app/quantity.h"
+#include "charset/case_mapping.h"
+#include "charset/charset.h"
+#include "run_support.h"
+#include "text/exception.h"
+
+namespace {
+
+UString text(const std::u16string& units) {
+  return UString(units.data(), static_cast<uint32_t>(units.size()));
+}
+
+// The plain way to merge lines: the first record in use, from index 0 upward, whose key equals.
+class LinearScan {
+ public:
+  explicit LinearScan(bool withPartner) : withPartner_(withPartner) {}
+
+  ItemRecord* find(const ItemRecord& probe) {
+    for (ItemRecord& record : records) {
+      if (record.goodsCode.equals(probe.goodsCode) && record.transactionCode.equals(probe.transactionCode) &&
+          record.memberState.equals(probe.memberState) && record.originCountry.equals(probe.originCountry) &&
+          (!withPartner_ || record.partnerId.equals(probe.partnerId))) {
+        return &record;
+      }
+    }
+    return nullptr;
+  }
+
+  std::vector<ItemRecord> records;
+
+ private:
+  bool withPartner_;
+};
+
+// "Aa" and "BB" have one hash, so do "AO" and "B0": texts built from them differ only where an index that
+// trusted the hash would merge them.
+TEST(ItemIndex, KeysWhoseTextsShareAHashStayApart) {
+  const std::u16string pool[] = {u"AaAa", u"AaBB", u"BBAa", u"BBBB", u"AO", u"B0"};
+  for (int i = 1; i < 4; ++i) ASSERT_EQ(text(pool[i]).hashCode(), text(pool[0]).hashCode());
+  ASSERT_EQ(text(pool[4]).hashCode(), text(pool[5]).hashCode());
+
+  for (bool withPartner : {false, true}) {
+    SCOPED_TRACE(withPartner ? "form 2010" : "form 2012");
+    ItemTable table(withPartner);
+    LinearScan scan(withPartner);
+    std::mt19937 random(withPartner ? 2010 : 2012);
+    for (int line = 0; line < 20000; ++line) {
+      ItemRecord probe;
+      probe.goodsCode = text(pool[random() % 4]);
+      probe.transactionCode = text(pool[random() % 4]);
+      probe.memberState = text(pool[4 + random() % 2]);
+      probe.originCountry = text(pool[4 + random() % 2]);
+      probe.partnerId = text(pool[random() % 4]);
+      ItemRecord* indexed = table.find(probe);
+      ItemRecord* scanned = scan.find(probe);
+      if (scanned == nullptr) {
+        ASSERT_EQ(indexed, nullptr) << "line " << line;
+        probe.netMass = line;
+        table.add(probe);
+        scan.records.push_back(probe);
+      } else {
+        ASSERT_NE(indexed, nullptr) << "line " << line;
+        ASSERT_EQ(indexed - table.records().data(), scanned - scan.records.data()) << "line " << line;
+      }
+    }
+    // 4 x 4 x 2 x 2 keys, times 4 partners on form 2010: past the table's growth steps either way.
+    ASSERT_EQ(table.records().size(), withPartner ? 256u : 64u);
+    for (std::size_t i = 0; i < scan.records.size(); ++i) {
+      EXPECT_EQ(table.records()[i].netMass, scan.records[i].netMass) << "record " << i;
+    }
+  }
+}
+
+std::filesystem::path sourceDir() {
+  const char* dir = std::getenv("ZELVORA_SOURCE_DIR");
+  return dir != nullptr ? std::filesystem::path(dir) : std::filesystem::path("../..");
+}
+
+void appendEncoded(std::string& out, const UString& value) {
+  char* bytes = encodeText(value, "ISO-8859-2");
+  out += bytes;
+  delete[] bytes;
+}
+
+// The item section a linear scan gives for a declaration that converts without problems: its lines read
+// with the run's own reader, its item lines keyed and summed as the item step does.
+std::string itemSectionByLinearScan(const std::string& image) {
+  const char* charset = detectCharset(image.data(), image.size());
+  LineCutter cutter(image.data(), image.size());
+  RawLine raw{};
+  std::vector<UString> fields;
+  int contentLines = 0;
+  bool first = true;
+  int formCode = 0;
+  std::vector<std::vector<UString>> items;
+  while (cutter.next(raw)) {
+    const UString line = normaliseLine(decodeBytes(raw.bytes, raw.size, charset), first);
+    first = false;
+    if (!isContentLine(line, fields)) continue;
+    ++contentLines;
+    if (contentLines == 2) formCode = fields[0] == UString(u"2010") ? 2010 : 2012;
+    if (contentLines > 3 && fields.size() >= 5) items.push_back(fields);
+  }
+
+  const UString zero(u"0");
+  LinearScan scan(formCode == 2010);
+  for (std::vector<UString>& line : items) {
+    line.resize(std::max<std::size_t>(line.size(), 10));
+    int64_t quantities[4];
+    for (int i = 0; i < 4; ++i) quantities[i] = parseQuantity(line[5 + i]);
+    ItemRecord probe;
+    probe.goodsCode = line[1].padLeft(8, zero);
+    probe.transactionCode = line[2].padLeft(2, zero);
+    probe.memberState = toUpper(line[3], "en");
+    probe.originCountry = toUpper(line[4], "en");
+    if (formCode == 2010) probe.partnerId = toUpper(line[9], "en");
+    ItemRecord* record = scan.find(probe);
+    if (record == nullptr) {
+      scan.records.push_back(probe);
+      record = &scan.records.back();
+    }
+    record->netMass += quantities[0];
+    record->supplementaryQuantity += quantities[1];
+    record->invoicedAmount += quantities[2];
+    record->statisticalValue += quantities[3];
+  }
+
+  std::string section = formCode == 2010
+                            ? "{T_SORSZ;TEKOD;UKOD;RTA;SZAORSZ;KGM;KIEGME;SZAOSSZ;STAERT;PADO}\r\n"
+                            : "{T_SORSZ;TEKOD;UKOD;FTA;SZAORSZ;KGM;KIEGME;SZAOSSZ;STAERT}\r\n";
+  for (std::size_t k = 0; k < scan.records.size(); ++k) {
+    const ItemRecord& record = scan.records[k];
+    char number[32];
+    std::snprintf(number, sizeof number, "%05zu", k + 1);
+    section += number;
+    for (const UString* part :
+         {&record.goodsCode, &record.transactionCode, &record.memberState, &record.originCountry}) {
+      section += ';';
+      appendEncoded(section, *part);
+    }
+    for (int64_t total :
+         {record.netMass, record.supplementaryQuantity, record.invoicedAmount, record.statisticalValue}) {
+      section += ';';
+      section += formatTotal(total);
+    }
+    if (formCode == 2010) {
+      section += ';';
+      appendEncoded(section, record.partnerId);
+    }
+    section += "\r\n";
+  }
+  return section;
+}
+
+// 4000 item lines over 800 keys whose parts come in hash-sharing pairs ("AO" and "B0"), spelled as users
+// do: leading zeros left out, lower-case countries and partners.
+std::string collidingDeclaration(int form) {
+  std::string text = "0;1\r\n" + std::to_string(form) + ";12345678;12345678;2021;6\r\n1;1\r\n";
+  for (int i = 0; i < 4000; ++i) {
+    const int k = i < 800 ? i * 37 % 800 : (i * 7919 + 13) % 800;
+    std::string goods = "0" + std::to_string(4710000 + k / 16);
+    if (i % 3 == 0) goods.erase(0, 1);
+    std::string transaction = (k / 4) % 2 ? "01" : "11";
+    if (i % 5 == 0 && transaction == "01") transaction = "1";
+    std::string member = k % 2 ? "AO" : "B0";
+    std::string origin = (k / 2) % 2 ? "AO" : "B0";
+    std::string partner = (k / 8) % 2 ? "HUAO" : "HUB0";
+    if (i % 4 == 1) member = i % 8 == 1 ? "ao" : "b0";
+    if (i % 7 == 2) partner = "hu" + partner.substr(2);
+    text += std::to_string(i + 1) + ";" + goods + ";" + transaction + ";" + member + ";" + origin + ";" +
+            std::to_string(i % 7) + "," + std::to_string(i % 10) + ";;" + std::to_string(i) + ";" +
+            (i % 9 == 0 ? "-0,5" : "") + ";" + partner + "\r\n";
+  }
+  return text;
+}
+
+TEST(ItemIndex, WholeRunsWriteTheItemSectionOfALinearScan) {
+  ASSERT_EQ(UString(u"AO").hashCode(), UString(u"B0").hashCode());
+  std::vector<std::pair<std::string, std::string>> declarations = {
+      {"colliding-2010.csv", collidingDeclaration(2010)},
+      {"colliding-2012.csv", collidingDeclaration(2012)},
+  };
+  for (const auto& entry : std::filesystem::directory_iterator(sourceDir() / "examples")) {
+    if (entry.path().extension() == ".csv") {
+      declarations.emplace_back(entry.path().filename().string(), readBytes(entry.path()));
+    }
+  }
+  int compared = 0;
+  for (const auto& [name, bytes] : declarations) {
+    SCOPED_TRACE(name);
+    ScratchFolder folder;
+    const Converted result = convertBytes(folder, bytes, name);
+    if (!result.outputExists) {
+      // A declaration with mistakes keeps no item section to compare; the generated ones have none.
+      EXPECT_EQ(name.rfind("colliding", 0), std::string::npos);
+      continue;
+    }
+    const std::size_t header = result.kept.find("{T_SORSZ;");
+    ASSERT_NE(header, std::string::npos);
+    EXPECT_EQ(result.kept.substr(header), itemSectionByLinearScan(bytes));
+    ++compared;
+  }
+  // The two generated declarations and at least one bundled example that converts.
+  EXPECT_GE(compared, 3);
+}
+
+}  // namespace
