@@ -75,12 +75,15 @@ UString normaliseLine(const UString& decoded, bool firstLine) {
   while (begin < end && blank(units[begin])) ++begin;
   while (end > begin && (blank(units[end - 1]) || units[end - 1] == u';' || units[end - 1] == u',')) --end;
   bool hasSemicolon = false;
-  bool hasQuoteOrComma = false;
+  bool hasComma = false;
+  bool hasQuote = false;
   for (uint32_t i = begin; i < end; ++i) {
     if (units[i] == u';') hasSemicolon = true;
-    if (units[i] == u'"' || units[i] == u',') hasQuoteOrComma = true;
+    if (units[i] == u',') hasComma = true;
+    if (units[i] == u'"') hasQuote = true;
   }
-  if (begin == 0 && end == decoded.length() && !hasQuoteOrComma) return decoded;
+  const bool unitsChange = hasQuote || (hasComma && !hasSemicolon);
+  if (begin == 0 && end == decoded.length() && !unitsChange) return decoded;
   UStringBuffer buffer(end - begin);
   char16_t* out = buffer.data();
   for (uint32_t i = begin; i < end; ++i) {
