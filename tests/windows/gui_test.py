@@ -1,0 +1,264 @@
+#!/usr/bin/env python3
+"""End-to-end test of zelvora.exe as a user meets it: under Wine on a virtual X display, through the
+open-file dialog and the closing message box, then the exit status and the files left beside the input."""
+
+import argparse
+import os
+import select
+import shutil
+import subprocess
+import sys
+import time
+from dataclasses import dataclass
+from pathlib import Path
+from typing import Optional
+
+HERE = Path(__file__).resolve().parent
+
+# Bounded waits, in seconds: a window that never comes fails the case instead of hanging it.
+DISPLAY_WAIT = 15
+DIALOG_WAIT = 90  # the first start of Wine in a fresh session is slow
+MESSAGE_WAIT = 60
+EXIT_WAIT = 30
+WINESERVER_WAIT = 30
+
+SUCCESS_TEXT = "A feldolgozás sikeres, az eredmény: {0}\nProcessing successful, result in {0}"
+ERRORS_TEXT = "A feldolgozás során hibákat találtunk, lásd: {0}\nErrors found during processing, see: {0}"
+
+# What june.csv must become; written by the program as ISO-8859-2 with CR LF line ends.
+JUNE_OUTPUT = """\
+{fejezet;sorrend}
+0;1
+
+{MC01;M003_G;M003;MEV;MHO;JHNEV;JBEOSZTAS;JTELEFON;JEMAIL;KNEV;KBEOSZTAS;KTELEFON;KEMAIL;MEGJEGYZES;VGEA002}
+2010;12345678;12345678;21;06;Kovács Éva;könyvelő;+36 1 234 5678;eva@pelda.hu;Szőke Ödön;ügyvezető;\
++36 1 234 5679;odon@pelda.hu;Árvíztűrő tükörfúrógép;42
+
+{fejezet;sorrend}
+1;1
+
+{T_SORSZ;TEKOD;UKOD;RTA;SZAORSZ;KGM;KIEGME;SZAOSSZ;STAERT;PADO}
+00001;08471300;11;DE;CN;3;;150;170;DE123456789
+00002;85171200;01;AT;CN;0.250;2;20;20;ATU12345678
+"""
+
+# The report on errors.csv: its line 1 is a comment and line 5 is blank, and both still count.
+ERRORS_REPORT = """\
+3. sor / line 3
+ M003_G és M003 az adatszolgáltató törzsszáma legyen (8 számjegy)
+M003_G and M003 must be the data provider's VAT number (8 digits)
+
+6. sor / line 6
+ Érvénytelen szám; kérjük, ne használjon ezres elválasztót.
+Invalid number, please do not use thousands separators.
+
+"""
+
+
+@dataclass(frozen=True)
+class Case:
+    fixture: str  # file in this folder that the user picks
+    input: str  # where it is put, relative to the case's folder
+    kept: Optional[str]  # the one file the run must add beside the input, None for no file at all
+    kept_text: str  # its content as text, before ISO-8859-2 and CR LF
+    message: Optional[str]  # closing message pattern, "{0}" being the Windows path of the kept file
+    status: int
+
+
+CASES = {
+    "success": Case("june.csv", "june.csv", "june-output.csv", JUNE_OUTPUT, SUCCESS_TEXT, 0),
+    "errors": Case("errors.csv", "errors.csv", "errors-error.txt", ERRORS_REPORT, ERRORS_TEXT, 1),
+    "cancel": Case("june.csv", "june.csv", None, "", None, 0),
+    "hungarian-path": Case("june.csv", "Adatok 2021/június.csv", "Adatok 2021/június-output.csv", JUNE_OUTPUT,
+                           SUCCESS_TEXT, 0),
+}
+
+
+class Failure(Exception):
+    pass
+
+
+def windows_bytes(text):
+    return text.replace("\n", "\r\n").encode("iso8859_2")
+
+
+class Session:
+    """One Xvfb display and the Wine processes of one case; everything started here is stopped here."""
+
+    def __init__(self, args, work):
+        self.args = args
+        self.work = work
+        self.xvfb = None
+        self.program = None
+        self.env = dict(os.environ)
+        for name in ("WINEDEBUG", "WINEARCH", "DISPLAY", "WAYLAND_DISPLAY", "LANGUAGE"):
+            self.env.pop(name, None)
+        self.env.update(WINEPREFIX=str(args.wineprefix), WINEDEBUG="-all", LC_ALL="C.UTF-8",
+                        WINEDLLOVERRIDES="mscoree,mshtml=")
+        self.shot_count = 0
+
+    def start_display(self):
+        read_end, write_end = os.pipe()
+        self.xvfb = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=open(self.work / "xvfb.log", "wb"))
+        os.close(write_end)
+        # Xvfb writes the number and the line feed separately, and dies if the pipe is closed in between.
+        answer = b""
+        deadline = time.monotonic() + DISPLAY_WAIT
+        while not answer.endswith(b"\n") and time.monotonic() < deadline:
+            ready, _, _ = select.select([read_end], [], [], max(0.0, deadline - time.monotonic()))
+            chunk = os.read(read_end, 32) if ready else b""
+            if not chunk:
+                break
+            answer += chunk
+        os.close(read_end)
+        number = answer.decode().strip() if answer.endswith(b"\n") else ""
+        if not number:
+            raise Failure(f"Xvfb gave no display within {DISPLAY_WAIT} s (see {self.work / 'xvfb.log'})")
+        self.env["DISPLAY"] = ":" + number
+
+    def run(self, command, timeout=20, check=True):
+        result = subprocess.run(command, env=self.env, capture_output=True, timeout=timeout)
+        if check and result.returncode != 0:
+            raise Failure(f"{' '.join(map(str, command))} failed: {result.stderr.decode(errors='replace')}")
+        return result
+
+    def start_program(self):
+        self.program = subprocess.Popen(["wine", str(self.args.exe)], env=self.env, cwd=self.work,
+                                        stdout=open(self.work / "wine.log", "wb"), stderr=subprocess.STDOUT)
+
+    def windows_path(self, path):
+        return self.run(["winepath", "-w", str(path)]).stdout.decode().strip()
+
+    def wait_window(self, title, timeout, what):
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            found = self.run(["xdotool", "search", "--onlyvisible", "--name", f"^{title}$"], check=False)
+            ids = found.stdout.split()
+            if ids:
+                time.sleep(0.5)  # let it finish painting before a screenshot or a key
+                return ids[0].decode()
+            if self.program.poll() is not None:
+                raise Failure(f"zelvora.exe ended with status {self.program.returncode} before {what} appeared")
+            time.sleep(0.25)
+        self.screenshot("timeout")
+        raise Failure(f"{what} (a window named '{title}') did not appear within {timeout} s")
+
+    def press(self, window, *keys):
+        self.run(["xdotool", "windowfocus", "--sync", window])
+        self.run(["xdotool", "key", "--clearmodifiers", *keys])
+
+    def type_text(self, window, text):
+        self.run(["xdotool", "windowfocus", "--sync", window])
+        self.run(["xdotool", "type", "--delay", "30", text], timeout=60)
+
+    def screenshot(self, name):
+        self.shot_count += 1
+        path = self.work / f"{self.shot_count}-{name}.png"
+        self.run(["import", "-window", "root", str(path)], check=False)
+        return path
+
+    def message_box_text(self):
+        result = self.run(["wine", str(self.args.message_box_text), "Zelvora"], check=False)
+        if result.returncode != 0:
+            raise Failure("the message box captioned 'Zelvora' has no text that could be read")
+        return result.stdout.decode("utf-8")
+
+    def wait_exit(self):
+        try:
+            return self.program.wait(EXIT_WAIT)
+        except subprocess.TimeoutExpired:
+            self.screenshot("still-running")
+            raise Failure(f"zelvora.exe did not end within {EXIT_WAIT} s of its last window")
+
+    def close(self):
+        if self.program is not None and self.program.poll() is None:
+            self.run(["wineserver", "-k"], check=False)
+            self.program.wait(EXIT_WAIT)
+        # The next case starts a new display, so this prefix's Wine session must end with this one.
+        try:
+            self.run(["wineserver", "-w"], timeout=WINESERVER_WAIT, check=False)
+        except subprocess.TimeoutExpired:
+            self.run(["wineserver", "-k"], check=False)
+        if self.xvfb is not None:
+            self.xvfb.terminate()
+            self.xvfb.wait(DISPLAY_WAIT)
+
+
+def files_below(folder):
+    return sorted(str(p.relative_to(folder)) for p in folder.rglob("*") if p.is_file())
+
+
+def run_case(args, case):
+    work = args.work
+    shutil.rmtree(work, ignore_errors=True)
+    files = work / "files"
+    source = HERE / case.fixture
+    given = files / case.input
+    given.parent.mkdir(parents=True)
+    shutil.copyfile(source, given)
+
+    session = Session(args, work)
+    try:
+        session.start_display()
+        session.start_program()
+        dialog = session.wait_window("Open", DIALOG_WAIT, "the open-file dialog")
+        session.screenshot("dialog")
+        if case.message is None:
+            session.press(dialog, "Escape")
+        else:
+            # The file name box has the focus when the dialog opens; the path is typed as a user would.
+            session.type_text(dialog, session.windows_path(given))
+            session.screenshot("path-typed")
+            session.press(dialog, "Return")
+            box = session.wait_window("Zelvora", MESSAGE_WAIT, "the closing message box")
+            print("screenshot:", session.screenshot("message"))
+            shown = session.message_box_text()
+            expected = case.message.format(session.windows_path(files / case.kept))
+            if shown != expected:
+                raise Failure(f"the message box reads\n{shown!r}\ninstead of\n{expected!r}")
+            session.press(box, "Return")
+        status = session.wait_exit()
+    finally:
+        session.close()
+
+    if status != case.status:
+        raise Failure(f"exit status {status}, expected {case.status}")
+    expected_files = sorted([case.input] + ([case.kept] if case.kept else []))
+    if files_below(files) != expected_files:
+        raise Failure(f"files left {files_below(files)}, expected {expected_files}")
+    if given.read_bytes() != source.read_bytes():
+        raise Failure("the input file was changed")
+    if case.kept:
+        kept = (files / case.kept).read_bytes()
+        expected = windows_bytes(case.kept_text)
+        if kept != expected:
+            raise Failure(f"{case.kept} holds\n{kept!r}\ninstead of\n{expected!r}")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--exe", type=Path, required=True, help="zelvora.exe")
+    parser.add_argument("--message-box-text", type=Path, required=True, help="the helper that reads a message box")
+    parser.add_argument("--wineprefix", type=Path, required=True)
+    parser.add_argument("--work", type=Path, required=True, help="folder for the case's files and screenshots")
+    parser.add_argument("case", choices=sorted(CASES))
+    args = parser.parse_args()
+    for tool, package in (("Xvfb", "xvfb"), ("xdotool", "xdotool"), ("import", "imagemagick"), ("wine", "wine")):
+        if shutil.which(tool) is None:
+            print(f"FAIL: {tool} is missing (install the {package} package)")
+            return 1
+    for name in ("exe", "message_box_text", "wineprefix", "work"):
+        setattr(args, name, getattr(args, name).resolve())
+    try:
+        run_case(args, CASES[args.case])
+    except (Failure, subprocess.TimeoutExpired) as failure:
+        print(f"FAIL ({args.case}): {failure}\nscreenshots and logs: {args.work}")
+        return 1
+    print(f"ok ({args.case}); screenshots in {args.work}")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,38 @@
+# Checks of zelvora.exe as a Windows program: what it needs to run, and end-to-end runs through its open-file
+# dialog and message box under Wine on an Xvfb display. Scripts are run as plain commands, not targets, so
+# that ctest does not put Wine in front of them.
+if(NOT (WIN32 AND CMAKE_CROSSCOMPILING AND TARGET zelvora))
+  return()
+endif()
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+
+add_test(NAME windows_exe_is_self_contained
+  COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/exe_check.py --objdump ${CMAKE_OBJDUMP}
+    --windres ${CMAKE_RC_COMPILER} --manifest ${PROJECT_SOURCE_DIR}/app/windows/zelvora.manifest
+    --version ${PROJECT_VERSION} $<TARGET_FILE:zelvora>)
+
+add_executable(zelvora_message_box_text ${CMAKE_CURRENT_LIST_DIR}/message_box_text.cpp)
+target_link_options(zelvora_message_box_text PRIVATE -municode)
+
+# A Wine prefix of their own, so that no Wine session of the unit tests, started without a display, is
+# joined. Windows get Wine's own frames, so the screenshots show the captions without a window manager.
+set(gui_prefix ${CMAKE_BINARY_DIR}/wine-gui)
+add_custom_command(
+  OUTPUT ${gui_prefix}/system.reg
+  COMMAND ${CMAKE_COMMAND} -E env WINEPREFIX=${gui_prefix} WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
+          ${ZELVORA_WINE} wineboot --init
+  COMMAND ${CMAKE_COMMAND} -E env WINEPREFIX=${gui_prefix} WINEDEBUG=-all
+          ${ZELVORA_WINE} reg add "HKCU\\Software\\Wine\\X11 Driver" /v Managed /d N /f
+  COMMAND ${CMAKE_COMMAND} -E env WINEPREFIX=${gui_prefix} ${ZELVORA_WINESERVER} --wait
+  COMMENT "Creating the Wine prefix ${gui_prefix}"
+  VERBATIM)
+add_custom_target(zelvora_wine_gui_prefix ALL DEPENDS ${gui_prefix}/system.reg)
+
+foreach(case IN ITEMS success errors cancel hungarian-path)
+  add_test(NAME windows_gui.${case}
+    COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/gui_test.py
+      --exe $<TARGET_FILE:zelvora> --message-box-text $<TARGET_FILE:zelvora_message_box_text>
+      --wineprefix ${gui_prefix} --work ${CMAKE_BINARY_DIR}/gui-artifacts/${case} ${case})
+  # One display and one Wine session at a time; the waits inside the script are bounded well below this.
+  set_tests_properties(windows_gui.${case} PROPERTIES RUN_SERIAL ON TIMEOUT 600 LABELS gui)
+endforeach()
