@@ -75,14 +75,14 @@ bool closeCleanly(std::FILE*& file) {
 // straight to the units spares the charset lookup of decodeBytes, the largest cost of a line.
 UString decodeLine(const RawLine& raw, const char* charset) {
   if (raw.size == 0) return UString();
+  const auto* bytes = reinterpret_cast<const unsigned char*>(raw.bytes);
+  unsigned char high = 0;
+  for (std::size_t i = 0; i < raw.size; ++i) high |= bytes[i];
+  if (high >= 0x80) return decodeBytes(raw.bytes, raw.size, charset);
   // The image is at most kMaxInputBytes long, so a line's length fits.
   UStringBuffer buffer(static_cast<uint32_t>(raw.size));
   char16_t* out = buffer.data();
-  for (std::size_t i = 0; i < raw.size; ++i) {
-    const auto byte = static_cast<unsigned char>(raw.bytes[i]);
-    if (byte >= 0x80) return decodeBytes(raw.bytes, raw.size, charset);
-    out[i] = byte;
-  }
+  for (std::size_t i = 0; i < raw.size; ++i) out[i] = bytes[i];
   return buffer.finish();
 }
 
@@ -91,6 +91,7 @@ void processLines(RunContext& run, const std::string& image) {
   LineCutter cutter(image.data(), image.size());
   RawLine raw{};
   std::vector<UString> fields;
+  std::vector<FieldSpan> spans;
   while (cutter.next(raw)) {
     if (raw.holdsNul) {
       ++run.lineNumber;
@@ -99,6 +100,11 @@ void processLines(RunContext& run, const std::string& image) {
     }
     const UString line = normaliseLine(decodeLine(raw, charset), run.lineNumber == 0);
     ++run.lineNumber;
+    if (run.lineState == 3) {
+      // Item lines, nearly all of a declaration, are read through spans: no text per field.
+      if (isContentLine(line, spans)) handleItemLine(run, line, spans);
+      continue;
+    }
     if (!isContentLine(line, fields)) continue;
     LineOutcome outcome = LineOutcome::Continue;
     switch (run.lineState) {
