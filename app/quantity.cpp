@@ -14,9 +14,11 @@ namespace {
 }  // namespace
 
 int64_t parseQuantity(const UString& text) {
-  const uint32_t length = text.length();
+  return parseQuantity(text.units(), text.length());
+}
+
+int64_t parseQuantity(const char16_t* units, uint32_t length) {
   if (length > 999) reject();
-  const char16_t* units = text.units();
   int64_t sign = 1;
   int64_t accumulator = 0;
   int32_t fractionScale = 0;  // 0: no separator yet; else 10 to the number of digits after it

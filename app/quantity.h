@@ -9,3 +9,5 @@
 // digits, at most 7 after the separator, fewer than 1000 units, and a value whose thousandths fit in
 // signed 64 bits. Digits beyond the third decimal are cut toward zero. Throws Exception("x", 0) otherwise.
 int64_t parseQuantity(const UString& text);
+// The same over `length` units, for a field that is not cut out of its line.
+int64_t parseQuantity(const char16_t* units, uint32_t length);
