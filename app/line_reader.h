@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "text/ustring.h"
@@ -37,6 +38,16 @@ class LineCutter {
 // Drops a leading U+FEFF on the first line, turns '"' into blanks, trims blanks at both ends, drops
 // trailing ';', ',' and blanks, and turns ',' into ';' when the line has no ';'.
 UString normaliseLine(const UString& decoded, bool firstLine);
+
+// A field of a normalised line: the units from `begin` up to `end` of the line, already trimmed.
+struct FieldSpan {
+  uint32_t begin;
+  uint32_t end;
+};
+// The fields of a normalised line as spans, cut and trimmed exactly as splitFields does, without copying.
+void splitFieldSpans(const UString& line, std::vector<FieldSpan>& spans);
+// Answers like isContentLine below, with the fields as spans.
+bool isContentLine(const UString& line, std::vector<FieldSpan>& spans);
 
 // The fields of a normalised line, cut at every ';' and trimmed; an empty line has none.
 std::vector<UString> splitFields(const UString& line);
