@@ -1,6 +1,7 @@
 // Item lines: key normalisation, quantity parsing, merging into ItemTable, and the item section.
 #include "app/items.h"
 
+#include <cstring>
 #include <limits>
 
 #include "app/messages.h"
@@ -13,23 +14,43 @@ namespace {
 
 enum Column { TEKOD = 1, UKOD, MEMBER_STATE, SZAORSZ, KGM, KIEGME, SZAOSSZ, STAERT, PADO };
 
-const UString& column(const std::vector<UString>& fields, int position) {
-  static const UString empty;
-  return static_cast<std::size_t>(position) < fields.size() ? fields[position] : empty;
+// One field of an item line, inside its line or inside a text of its own.
+struct FieldText {
+  const char16_t* units = u"";
+  uint32_t length = 0;
+};
+
+// Left-padded with "0" to the width; `room` holds the padded units when the field is shorter.
+ItemKey::Part padded(FieldText field, uint32_t width, char16_t (&room)[8]) {
+  if (field.length >= width) return {field.units, field.length};
+  const uint32_t zeros = width - field.length;
+  for (uint32_t i = 0; i < zeros; ++i) room[i] = u'0';
+  for (uint32_t i = 0; i < field.length; ++i) room[zeros + i] = field.units[i];
+  return {room, width};
 }
 
-UString padded(const UString& text, uint32_t width) {
-  static const UString zero(u"0");
-  return text.length() >= width ? text : text.padLeft(width, zero);
-}
-
-// Country codes are nearly always upper-case ASCII already: leave those texts as they are.
-UString upperCased(const UString& text) {
-  const char16_t* units = text.units();
-  for (uint32_t i = 0; i < text.length(); ++i) {
-    if (units[i] >= 0x80 || (units[i] >= u'a' && units[i] <= u'z')) return toUpper(text, "en");
+// toUpper with "en". Country codes and partners are nearly always upper-case ASCII already and are taken
+// as they stand; short ASCII texts are upper-cased in `room` (for ASCII that is all toUpper does, a to z);
+// anything else goes through toUpper, whose result `holder` keeps.
+ItemKey::Part upperCased(FieldText field, char16_t (&room)[16], UString& holder) {
+  bool ascii = true;
+  bool lower = false;
+  for (uint32_t i = 0; i < field.length && ascii; ++i) {
+    ascii = field.units[i] < 0x80;
+    lower = lower || (field.units[i] >= u'a' && field.units[i] <= u'z');
   }
-  return text;
+  if (ascii && !lower) return {field.units, field.length};
+  if (ascii && field.length <= 16) {
+    for (uint32_t i = 0; i < field.length; ++i) {
+      const char16_t unit = field.units[i];
+      room[i] = unit >= u'a' && unit <= u'z' ? static_cast<char16_t>(unit - u'a' + u'A') : unit;
+    }
+    return {room, field.length};
+  }
+  UStringBuffer copy(field.length);
+  std::memcpy(copy.data(), field.units, field.length * sizeof(char16_t));
+  holder = toUpper(copy.finish(), "en");
+  return {holder.units(), holder.length()};
 }
 
 bool addOverflows(int64_t total, int64_t value) {
@@ -45,30 +66,37 @@ void append(std::string& out, const UString& text) {
 
 }  // namespace
 
-LineOutcome handleItemLine(RunContext& run, const std::vector<UString>& fields) {
-  if (fields.size() < 5) return LineOutcome::Continue;
+namespace {
+
+LineOutcome mergeItemLine(RunContext& run, const FieldText* fields, std::size_t count) {
+  if (count < 5) return LineOutcome::Continue;
   int64_t quantities[4];
   try {
-    for (int i = 0; i < 4; ++i) quantities[i] = parseQuantity(column(fields, KGM + i));
+    for (int i = 0; i < 4; ++i) quantities[i] = parseQuantity(fields[KGM + i].units, fields[KGM + i].length);
   } catch (const Exception&) {
     run.report(message::kInvalidNumber);
     return LineOutcome::Continue;
   }
 
-  ItemRecord line;
-  line.goodsCode = padded(column(fields, TEKOD), 8);
-  line.transactionCode = padded(column(fields, UKOD), 2);
-  line.memberState = upperCased(column(fields, MEMBER_STATE));
-  line.originCountry = upperCased(column(fields, SZAORSZ));
-  if (run.formCode == 2010) line.partnerId = upperCased(column(fields, PADO));
+  char16_t goodsRoom[8];
+  char16_t transactionRoom[8];
+  char16_t upperRooms[3][16];
+  UString upperHolders[3];
+  ItemKey key{};
+  key.parts[0] = padded(fields[TEKOD], 8, goodsRoom);
+  key.parts[1] = padded(fields[UKOD], 2, transactionRoom);
+  key.parts[2] = upperCased(fields[MEMBER_STATE], upperRooms[0], upperHolders[0]);
+  key.parts[3] = upperCased(fields[SZAORSZ], upperRooms[1], upperHolders[1]);
+  key.parts[4] =
+      run.formCode == 2010 ? upperCased(fields[PADO], upperRooms[2], upperHolders[2]) : ItemKey::Part{u"", 0};
 
-  ItemRecord* match = run.items.find(line);
+  ItemRecord* match = run.items.find(key);
   if (match == nullptr) {
-    line.netMass = quantities[0];
-    line.supplementaryQuantity = quantities[1];
-    line.invoicedAmount = quantities[2];
-    line.statisticalValue = quantities[3];
-    run.items.add(line);
+    ItemRecord& record = run.items.add(key);
+    record.netMass = quantities[0];
+    record.supplementaryQuantity = quantities[1];
+    record.invoicedAmount = quantities[2];
+    record.statisticalValue = quantities[3];
     return LineOutcome::Continue;
   }
   int64_t* totals[4] = {&match->netMass, &match->supplementaryQuantity, &match->invoicedAmount,
@@ -81,6 +109,27 @@ LineOutcome handleItemLine(RunContext& run, const std::vector<UString>& fields) 
   }
   for (int i = 0; i < 4; ++i) *totals[i] += quantities[i];
   return LineOutcome::Continue;
+}
+
+// Positions beyond 10 are never read; positions the line does not reach stay empty.
+constexpr std::size_t kItemColumns = 10;
+
+}  // namespace
+
+LineOutcome handleItemLine(RunContext& run, const std::vector<UString>& fields) {
+  FieldText texts[kItemColumns];
+  for (std::size_t i = 0; i < fields.size() && i < kItemColumns; ++i) {
+    texts[i] = {fields[i].units(), fields[i].length()};
+  }
+  return mergeItemLine(run, texts, fields.size());
+}
+
+LineOutcome handleItemLine(RunContext& run, const UString& line, const std::vector<FieldSpan>& spans) {
+  FieldText texts[kItemColumns];
+  for (std::size_t i = 0; i < spans.size() && i < kItemColumns; ++i) {
+    texts[i] = {line.units() + spans[i].begin, spans[i].end - spans[i].begin};
+  }
+  return mergeItemLine(run, texts, spans.size());
 }
 
 std::string formatTotal(int64_t thousandths) {

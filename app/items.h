@@ -5,12 +5,15 @@
 #include <string>
 #include <vector>
 
+#include "app/line_reader.h"
 #include "app/run_context.h"
 
 // State 3: merges one item line into the run's ItemTable, or reports an invalid number (also for a line
 // that would carry a total out of the signed 64-bit range) and adds nothing. Lines of fewer than five
 // fields are ignored. Always continues.
 LineOutcome handleItemLine(RunContext& run, const std::vector<UString>& fields);
+// The same for a normalised line and its field spans (splitFieldSpans), without a text per field.
+LineOutcome handleItemLine(RunContext& run, const UString& line, const std::vector<FieldSpan>& spans);
 
 // Writes the item header for the run's form and one numbered row per key, in first-seen order.
 void writeItemSection(const RunContext& run);
