@@ -4,6 +4,7 @@ open-file dialog and the closing message box, then the exit status and the files
 
 import argparse
 import os
+import re
 import select
 import shutil
 import subprocess
@@ -62,15 +63,16 @@ class Case:
     kept: Optional[str]  # the one file the run must add beside the input, None for no file at all
     kept_text: str  # its content as text, before ISO-8859-2 and CR LF
     message: Optional[str]  # closing message pattern, "{0}" being the Windows path of the kept file
+    icon: Optional[str]  # the message box icon: "information" or "error"
     status: int
 
 
 CASES = {
-    "success": Case("june.csv", "june.csv", "june-output.csv", JUNE_OUTPUT, SUCCESS_TEXT, 0),
-    "errors": Case("errors.csv", "errors.csv", "errors-error.txt", ERRORS_REPORT, ERRORS_TEXT, 1),
-    "cancel": Case("june.csv", "june.csv", None, "", None, 0),
+    "success": Case("june.csv", "june.csv", "june-output.csv", JUNE_OUTPUT, SUCCESS_TEXT, "information", 0),
+    "errors": Case("errors.csv", "errors.csv", "errors-error.txt", ERRORS_REPORT, ERRORS_TEXT, "error", 1),
+    "cancel": Case("june.csv", "june.csv", None, "", None, None, 0),
     "hungarian-path": Case("june.csv", "Adatok 2021/június.csv", "Adatok 2021/június-output.csv", JUNE_OUTPUT,
-                           SUCCESS_TEXT, 0),
+                           SUCCESS_TEXT, "information", 0),
 }
 
 
@@ -165,6 +167,23 @@ class Session:
             raise Failure("the message box captioned 'Zelvora' has no text that could be read")
         return result.stdout.decode("utf-8")
 
+    def message_box_icon(self, window):
+        """Tells the information icon (blue, no red) from the error icon (red) by the colours where the icon
+        stands: the left of the box, below its caption bar."""
+        path = self.work / "icon.png"
+        self.run(["import", "-window", window, "-crop", "60x70+0+24", "+repage", str(path)])
+        histogram = self.run(["convert", str(path), "-format", "%c", "histogram:info:-"]).stdout.decode()
+        red = blue = 0
+        for count, r, g, b in re.findall(r"(\d+):\s*\(\s*(\d+),\s*(\d+),\s*(\d+)", histogram):
+            count, r, g, b = int(count), int(r), int(g), int(b)
+            red += count if r >= 160 and g <= 90 and b <= 90 else 0
+            blue += count if b >= 150 and b - r >= 60 else 0
+        if red >= 50:
+            return "error"
+        if blue >= 50 and red == 0:
+            return "information"
+        return f"neither (red {red}, blue {blue} pixels; see {path})"
+
     def wait_exit(self):
         try:
             return self.program.wait(EXIT_WAIT)
@@ -218,6 +237,9 @@ def run_case(args, case):
             expected = case.message.format(session.windows_path(files / case.kept))
             if shown != expected:
                 raise Failure(f"the message box reads\n{shown!r}\ninstead of\n{expected!r}")
+            icon = session.message_box_icon(box)
+            if icon != case.icon:
+                raise Failure(f"the message box shows the {icon} icon instead of the {case.icon} icon")
             session.press(box, "Return")
         status = session.wait_exit()
     finally:
@@ -245,7 +267,8 @@ def main():
     parser.add_argument("--work", type=Path, required=True, help="folder for the case's files and screenshots")
     parser.add_argument("case", choices=sorted(CASES))
     args = parser.parse_args()
-    for tool, package in (("Xvfb", "xvfb"), ("xdotool", "xdotool"), ("import", "imagemagick"), ("wine", "wine")):
+    for tool, package in (("Xvfb", "xvfb"), ("xdotool", "xdotool"), ("import", "imagemagick"),
+                          ("convert", "imagemagick"), ("wine", "wine")):
         if shutil.which(tool) is None:
             print(f"FAIL: {tool} is missing (install the {package} package)")
             return 1
