@@ -1,5 +1,6 @@
 // Fuzz target: the whole conversion run on arbitrary file bytes. Whatever the bytes, exactly one of the two
-// files remains, the exit status and icon match it, the input is unchanged and nothing else is created.
+// files remains, the exit status and icon match it, the input is unchanged, nothing else is created, and
+// the kept file has the shape of a declaration or of a report of catalogue messages.
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -7,14 +8,23 @@
 #include <iterator>
 #include <random>
 #include <string>
-#include <system_error>
+#include <vector>
 
+#include "app/messages.h"
 #include "app/run.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+
+// The first byte of an input chooses what stands before the rest: nothing, or the opening sections of
+// either form, so that mutations reach the item lines as often as the opening ones.
+const char* const kOpenings[] = {
+    "",
+    "0;1\r\n2010;12345678;12345678;2021;6\r\n1;1\r\n",
+    "0;1\r\n2012;12345678;12345678;2021;3\r\n1;1\r\n",
+};
 
 // A private folder per process, made for each input and removed after it (libFuzzer may end the process
 // without running exit handlers).
@@ -29,24 +39,100 @@ std::string readFile(const fs::path& path) {
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-// Every line of the kept file ends in CR LF, and no CR or LF stands alone.
-bool hasCrLfLineEnds(const std::string& bytes) {
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    if (bytes[i] == '\r' && (i + 1 == bytes.size() || bytes[i + 1] != '\n')) return false;
-    if (bytes[i] == '\n' && (i == 0 || bytes[i - 1] != '\r')) return false;
+// The lines of a file whose every line ends in CR LF; false when a CR or LF stands alone or the last line
+// has no end.
+bool crLfLines(const std::string& bytes, std::vector<std::string>& lines) {
+  std::size_t start = 0;
+  while (start < bytes.size()) {
+    std::size_t end = bytes.find("\r\n", start);
+    if (end == std::string::npos) return false;
+    std::string line = bytes.substr(start, end - start);
+    if (line.find_first_of("\r\n") != std::string::npos) return false;
+    lines.push_back(line);
+    start = end + 2;
   }
-  return bytes.empty() || (bytes.size() >= 2 && bytes.substr(bytes.size() - 2) == "\r\n");
+  return true;
+}
+
+std::size_t semicolons(const std::string& line) {
+  std::size_t count = 0;
+  for (char c : line) count += c == ';';
+  return count;
+}
+
+// Sections in their order, each header followed by rows of as many fields as it names; the item section
+// closes the file.
+void checkDeclaration(const std::vector<std::string>& lines) {
+  const std::string chapterHeader = "{fejezet;sorrend}";
+  const std::string identificationHeader =
+      "{MC01;M003_G;M003;MEV;MHO;JHNEV;JBEOSZTAS;JTELEFON;JEMAIL;KNEV;KBEOSZTAS;KTELEFON;KEMAIL;MEGJEGYZES;"
+      "VGEA002}";
+  std::size_t i = 0;
+  if (i < lines.size() && lines[i] == chapterHeader) {
+    FUZZ_CHECK(i + 2 < lines.size() && lines[i + 1] == "0;1" && lines[i + 2].empty());
+    i += 3;
+  }
+  if (i < lines.size() && lines[i] == identificationHeader) {
+    FUZZ_CHECK(i + 2 < lines.size() && semicolons(lines[i + 1]) == 14 && lines[i + 2].empty());
+    i += 3;
+  }
+  if (i < lines.size() && lines[i] == chapterHeader) {
+    FUZZ_CHECK(i + 2 < lines.size() && lines[i + 1] == "1;1" && lines[i + 2].empty());
+    i += 3;
+  }
+  FUZZ_CHECK(i < lines.size());
+  const std::string& itemHeader = lines[i];
+  FUZZ_CHECK(itemHeader == "{T_SORSZ;TEKOD;UKOD;RTA;SZAORSZ;KGM;KIEGME;SZAOSSZ;STAERT;PADO}" ||
+             itemHeader == "{T_SORSZ;TEKOD;UKOD;FTA;SZAORSZ;KGM;KIEGME;SZAOSSZ;STAERT}");
+  for (std::size_t row = 1; i + row < lines.size(); ++row) {
+    const std::string& line = lines[i + row];
+    FUZZ_CHECK(semicolons(line) == semicolons(itemHeader));
+    std::string number = std::to_string(row);
+    if (number.size() < 5) number.insert(0, 5 - number.size(), '0');
+    FUZZ_CHECK(line.compare(0, number.size() + 1, number + ";") == 0);
+  }
+}
+
+// Entries of four lines: "<n>. sor / line <n>", a blank and the Hungarian half, the English half, an empty
+// line; the message from the catalogue; line numbers rising.
+void checkReport(const std::vector<std::string>& lines) {
+  const char* const catalogue[] = {message::kMissingFirstChapter,
+                                   message::kBadFormCode,
+                                   message::kBadProviderId,
+                                   message::kBadYearMonth,
+                                   message::kMissingSecondChapter,
+                                   message::kInvalidNumber,
+                                   message::kNulByte};
+  FUZZ_CHECK(!lines.empty() && lines.size() % 4 == 0);
+  long previous = 0;
+  for (std::size_t i = 0; i < lines.size(); i += 4) {
+    const std::string& heading = lines[i];
+    const std::size_t digits = heading.find_first_not_of("0123456789");
+    FUZZ_CHECK(digits > 0 && digits < 10);
+    const std::string number = heading.substr(0, digits);
+    FUZZ_CHECK(heading == number + ". sor / line " + number);
+    const long line = std::stol(number);
+    FUZZ_CHECK(line > previous);
+    previous = line;
+    FUZZ_CHECK(!lines[i + 1].empty() && lines[i + 1][0] == ' ' && lines[i + 3].empty());
+    const std::string text = lines[i + 1].substr(1) + "\n" + lines[i + 2];
+    bool known = false;
+    for (const char* message : catalogue) known = known || text == message;
+    FUZZ_CHECK(known);
+  }
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  if (size == 0) return 0;
   const fs::path& folder = workFolder();
   fs::create_directories(folder);
   const fs::path input = folder / "declaration.csv";
   const fs::path output = folder / "declaration-output.csv";
   const fs::path errors = folder / "declaration-error.txt";
-  const std::string bytes(reinterpret_cast<const char*>(data), size);
+  const std::string bytes =
+      kOpenings[data[0] % 3] + std::string(reinterpret_cast<const char*>(data + 1), size - 1);
   {
     std::ofstream out(input, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -64,18 +150,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   for (auto it = fs::directory_iterator(folder); it != fs::directory_iterator(); ++it) ++entries;
   FUZZ_CHECK(entries == 2);
 
-  const std::string kept = readFile(outputKept ? output : errors);
-  FUZZ_CHECK(hasCrLfLineEnds(kept));
+  std::vector<std::string> lines;
+  FUZZ_CHECK(crLfLines(readFile(outputKept ? output : errors), lines));
   if (outputKept) {
-    // A successful run always closes with the item header.
-    FUZZ_CHECK(kept.find("{T_SORSZ;TEKOD;UKOD;") != std::string::npos);
+    checkDeclaration(lines);
   } else {
-    // The report opens with a numbered entry: "<n>. sor / line <n>", then the message after one blank.
-    std::size_t digits = kept.find_first_not_of("0123456789");
-    FUZZ_CHECK(digits > 0 && digits != std::string::npos);
-    const std::string number = kept.substr(0, digits);
-    const std::string heading = ". sor / line " + number + "\r\n ";
-    FUZZ_CHECK(kept.compare(digits, heading.size(), heading) == 0);
+    checkReport(lines);
   }
   fs::remove_all(folder);
   return 0;

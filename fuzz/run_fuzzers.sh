@@ -15,9 +15,11 @@ for fuzzer in "$build"/fuzz/*_fuzzer; do
   name=$(basename "$fuzzer")
   mkdir -p "$work/$name/corpus" "$work/$name/artifacts"
   log="$work/$name/log.txt"
+  options=(-max_total_time="$seconds" -timeout=20 -rss_limit_mb=2560 -print_final_stats=1
+    -artifact_prefix="$work/$name/artifacts/")
+  if [ -f "fuzz/$name.dict" ]; then options+=(-dict="fuzz/$name.dict"); fi
   result=ok
-  if ! "$fuzzer" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2560 -print_final_stats=1 \
-    -artifact_prefix="$work/$name/artifacts/" "$work/$name/corpus" "fuzz/corpus/$name" >"$log" 2>&1; then
+  if ! "$fuzzer" "${options[@]}" "$work/$name/corpus" "fuzz/corpus/$name" >"$log" 2>&1; then
     result="FOUND A FAULT (input kept in $work/$name/artifacts/, log in $log)"
     status=1
   fi
