@@ -86,6 +86,14 @@ UString decodeLine(const RawLine& raw, const char* charset) {
   return buffer.finish();
 }
 
+bool holdsNulUnit(const UString& text) {
+  const char16_t* units = text.units();
+  for (uint32_t i = 0; i < text.length(); ++i) {
+    if (units[i] == 0) return true;
+  }
+  return false;
+}
+
 void processLines(RunContext& run, const std::string& image) {
   const char* charset = detectCharset(image.data(), image.size());
   LineCutter cutter(image.data(), image.size());
@@ -93,12 +101,14 @@ void processLines(RunContext& run, const std::string& image) {
   std::vector<UString> fields;
   std::vector<FieldSpan> spans;
   while (cutter.next(raw)) {
-    if (raw.holdsNul) {
+    const UString decoded = decodeLine(raw, charset);
+    // The overlong UTF-8 form C0 80 decodes to U+0000, which would cut a field short in the output.
+    if (raw.holdsNul || holdsNulUnit(decoded)) {
       ++run.lineNumber;
       run.report(message::kNulByte);
       return;
     }
-    const UString line = normaliseLine(decodeLine(raw, charset), run.lineNumber == 0);
+    const UString line = normaliseLine(decoded, run.lineNumber == 0);
     ++run.lineNumber;
     if (run.lineState == 3) {
       // Item lines, nearly all of a declaration, are read through spans: no text per field.
