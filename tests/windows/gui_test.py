@@ -98,12 +98,17 @@ class Session:
         self.env.update(WINEPREFIX=str(args.wineprefix), WINEDEBUG="-all", LC_ALL="C.UTF-8",
                         WINEDLLOVERRIDES="mscoree,mshtml=")
         self.shot_count = 0
+        self.logs = []
+
+    def log(self, name):
+        self.logs.append(open(self.work / name, "wb"))
+        return self.logs[-1]
 
     def start_display(self):
         read_end, write_end = os.pipe()
         self.xvfb = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=open(self.work / "xvfb.log", "wb"))
+            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=self.log("xvfb.log"))
         os.close(write_end)
         # Xvfb writes the number and the line feed separately, and dies if the pipe is closed in between.
         answer = b""
@@ -128,7 +133,7 @@ class Session:
 
     def start_program(self):
         self.program = subprocess.Popen(["wine", str(self.args.exe)], env=self.env, cwd=self.work,
-                                        stdout=open(self.work / "wine.log", "wb"), stderr=subprocess.STDOUT)
+                                        stdout=self.log("wine.log"), stderr=subprocess.STDOUT)
 
     def windows_path(self, path):
         return self.run(["winepath", "-w", str(path)]).stdout.decode().strip()
@@ -203,6 +208,8 @@ class Session:
         if self.xvfb is not None:
             self.xvfb.terminate()
             self.xvfb.wait(DISPLAY_WAIT)
+        for log in self.logs:
+            log.close()
 
 
 def files_below(folder):
@@ -278,6 +285,9 @@ def main():
         run_case(args, CASES[args.case])
     except (Failure, subprocess.TimeoutExpired) as failure:
         print(f"FAIL ({args.case}): {failure}\nscreenshots and logs: {args.work}")
+        wine_log = args.work / "wine.log"
+        if wine_log.exists():
+            print("end of wine.log:\n" + "\n".join(wine_log.read_text(errors="replace").splitlines()[-20:]))
         return 1
     print(f"ok ({args.case}); screenshots in {args.work}")
     return 0
