@@ -74,7 +74,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   FUZZ_CHECK(sameMapping(mapAll(text, "lt_LT"), lithuanian));
 
   // Without language rules, upper-casing looks at one unit at a time, and so does lower-casing apart from
-  // the final form of capital sigma.
+  // the final form of capital sigma. (Checked on shorter texts only, which still make the buffer grow.)
+  if (units.size() > 600) return 0;
   bool hasSigma = false;
   for (char16_t unit : units) hasSigma = hasSigma || unit == 0x03A3;
   std::vector<char16_t> upperByUnit;
