@@ -59,6 +59,16 @@ bool addOverflows(int64_t total, int64_t value) {
 }
 
 void append(std::string& out, const UString& text) {
+  // ISO-8859-2 writes units below 0x80 as themselves: such texts, nearly all keys, need no charset lookup.
+  const char16_t* units = text.units();
+  const uint32_t length = text.length();
+  char16_t high = 0;
+  for (uint32_t i = 0; i < length; ++i) high |= units[i];
+  if (high < 0x80) {
+    // Like the encoded bytes appended below, up to a first zero.
+    for (uint32_t i = 0; i < length && units[i] != 0; ++i) out += static_cast<char>(units[i]);
+    return;
+  }
   char* bytes = encodeText(text, "ISO-8859-2");
   out += bytes;
   delete[] bytes;
