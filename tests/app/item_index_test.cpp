@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -169,7 +170,7 @@ std::string itemSectionByLinearScan(const std::string& image) {
 }
 
 // 4000 item lines over 800 keys whose parts come in hash-sharing pairs ("AO" and "B0"), spelled as users
-// do: leading zeros left out, lower-case countries and partners.
+// do: leading zeros left out, lower-case countries and partners, also beyond ASCII and in long texts.
 std::string collidingDeclaration(int form) {
   std::string text = "0;1\r\n" + std::to_string(form) + ";12345678;12345678;2021;6\r\n1;1\r\n";
   for (int i = 0; i < 4000; ++i) {
@@ -181,8 +182,13 @@ std::string collidingDeclaration(int form) {
     std::string member = k % 2 ? "AO" : "B0";
     std::string origin = (k / 2) % 2 ? "AO" : "B0";
     std::string partner = (k / 8) % 2 ? "HUAO" : "HUB0";
+    if (k % 50 == 7) partner += "-PARTNER-WITH-A-LONG-CODE";
+    if (k % 50 == 9) origin = i % 2 ? "\xC5\x91" : "\xC5\x90";  // U+0151 and its capital U+0150, in UTF-8
+    if (k % 100 == 3) goods = "123456789";
     if (i % 4 == 1) member = i % 8 == 1 ? "ao" : "b0";
-    if (i % 7 == 2) partner = "hu" + partner.substr(2);
+    if (i % 7 == 2) {
+      for (char& c : partner) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
     text += std::to_string(i + 1) + ";" + goods + ";" + transaction + ";" + member + ";" + origin + ";" +
             std::to_string(i % 7) + "," + std::to_string(i % 10) + ";;" + std::to_string(i) + ";" +
             (i % 9 == 0 ? "-0,5" : "") + ";" + partner + "\r\n";
