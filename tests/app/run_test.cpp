@@ -127,6 +127,17 @@ TEST(Run, Declarations) {
        "2,08471300,11,DE,CN,2.25,,50.5,60,DE123456789,,,\r\n3;85171200;1;AT;CN;0,25;2;20;20;ATU12345678 ; "
        ",\r\n",
        true, kSections2010 + kRtaHeader + kWorkedRows},
+      {"a byte-order mark is dropped from the start of every line, twice from the first",
+       "\xEF\xBB\xBF\xEF\xBB\xBF"
+       "0;1\r\n\xEF\xBB\xBF"
+       "2012;12345678;12345678;2021;3;K\xC3\xA9sz\r\n",
+       true,
+       kChapter0 + kIdentificationHeader + "2012;12345678;12345678;21;03;K\xE9sz;;;;;;;;;\r\n\r\n" +
+           kFtaHeader},
+      {"one byte that is not UTF-8 makes every line ISO-8859-2",
+       "0;1\r\n2012;12345678;12345678;2021;3;K\xC3\xA9sz;;;;;;;;\xE9\r\n", true,
+       kChapter0 + kIdentificationHeader + "2012;12345678;12345678;21;03;K\xC3\xA9sz;;;;;;;;\xE9;\r\n\r\n" +
+           kFtaHeader},
       {"a NUL as the very last byte just ends the input", kOpening2010 + kWorkedItems + std::string(1, '\0'),
        true, kSections2010 + kRtaHeader + kWorkedRows},
   };
