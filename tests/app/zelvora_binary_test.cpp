@@ -31,7 +31,10 @@ Ran runProgram(const ScratchFolder& folder, const std::string& arguments) {
 }
 
 std::string quoted(const std::filesystem::path& path) {
-  return "'" + path.string() + "'";
+  std::string text = "'";
+  text += path.string();
+  text += '\'';
+  return text;
 }
 
 const std::string kGood = "0;1\n2012;12345678;12345678;2021;3\n1;1\n1;1;1;AT;CN;1\n";
