@@ -1,4 +1,4 @@
-// Test helper: prints, as UTF-8, the text a user reads in the open message box with the given caption.
+// Test helper: prints, as UTF-8, the text a user reads in a control of the window with the given caption.
 #include <windows.h>
 
 #include <fcntl.h>
@@ -10,37 +10,44 @@
 namespace {
 
 struct Search {
+  const wchar_t* className;
   std::wstring text;
   bool found = false;
 };
 
-// A message box is a dialog whose text sits in its one static control that has text (the icon's has none).
-BOOL CALLBACK takeStaticText(HWND child, LPARAM context) {
+// Takes the longest text among the controls of the class: a message box's text beside its icon's empty
+// one, the file name box of the open-file dialog beside the empty boxes of its combo boxes.
+BOOL CALLBACK takeText(HWND child, LPARAM context) {
   auto& search = *reinterpret_cast<Search*>(context);
-  wchar_t className[16] = {};
-  GetClassNameW(child, className, 16);
-  if (lstrcmpiW(className, L"Static") != 0) return TRUE;
-  const int length = GetWindowTextLengthW(child);
-  if (length == 0) return TRUE;
-  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-  text.resize(static_cast<std::size_t>(GetWindowTextW(child, text.data(), length + 1)));
-  search.text = text;
+  wchar_t className[64] = {};
+  GetClassNameW(child, className, 64);
+  if (lstrcmpiW(className, search.className) != 0) return TRUE;
+  // WM_GETTEXT, not GetWindowTextW: only the message reaches what was typed into a box of another process.
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutW(child, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) return TRUE;
+  std::wstring text(length + 1, L'\0');
+  DWORD_PTR copied = 0;
+  if (!SendMessageTimeoutW(child, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(text.data()),
+                           SMTO_ABORTIFHUNG, 5000, &copied))
+    return TRUE;
+  text.resize(copied);
+  if (!search.found || text.size() > search.text.size()) search.text = text;
   search.found = true;
-  return FALSE;
+  return TRUE;
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc != 2) {
-    std::fputs("usage: message_box_text CAPTION\n", stderr);
+  if (argc != 3) {
+    std::fputs("usage: window_text CAPTION CONTROL-CLASS\n", stderr);
     return 2;
   }
-  // The dialog class of message boxes.
-  const HWND box = FindWindowW(L"#32770", argv[1]);
-  if (box == nullptr) return 1;
-  Search search;
-  EnumChildWindows(box, takeStaticText, reinterpret_cast<LPARAM>(&search));
+  // The dialog class, which message boxes and the open-file dialog both have.
+  const HWND window = FindWindowW(L"#32770", argv[1]);
+  if (window == nullptr) return 1;
+  Search search{argv[2], {}};
+  EnumChildWindows(window, takeText, reinterpret_cast<LPARAM>(&search));
   if (!search.found) return 1;
 
   const int size = WideCharToMultiByte(CP_UTF8, 0, search.text.data(), static_cast<int>(search.text.size()),

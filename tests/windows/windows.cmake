@@ -11,8 +11,8 @@ add_test(NAME windows_exe_is_self_contained
     --windres ${CMAKE_RC_COMPILER} --manifest ${PROJECT_SOURCE_DIR}/app/windows/zelvora.manifest
     --version ${PROJECT_VERSION} $<TARGET_FILE:zelvora>)
 
-add_executable(zelvora_message_box_text ${CMAKE_CURRENT_LIST_DIR}/message_box_text.cpp)
-target_link_options(zelvora_message_box_text PRIVATE -municode)
+add_executable(zelvora_window_text ${CMAKE_CURRENT_LIST_DIR}/window_text.cpp)
+target_link_options(zelvora_window_text PRIVATE -municode)
 
 # A Wine prefix of their own, so that no Wine session of the unit tests, started without a display, is
 # joined. Windows get Wine's own frames, so the screenshots show the captions without a window manager.
@@ -31,7 +31,7 @@ add_custom_target(zelvora_wine_gui_prefix ALL DEPENDS ${gui_prefix}/system.reg)
 foreach(case IN ITEMS success errors cancel hungarian-path)
   add_test(NAME windows_gui.${case}
     COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/gui_test.py
-      --exe $<TARGET_FILE:zelvora> --message-box-text $<TARGET_FILE:zelvora_message_box_text>
+      --exe $<TARGET_FILE:zelvora> --window-text $<TARGET_FILE:zelvora_window_text>
       --wineprefix ${gui_prefix} --work ${CMAKE_BINARY_DIR}/gui-artifacts/${case} ${case})
   # One display and one Wine session at a time; the waits inside the script are bounded well below this.
   set_tests_properties(windows_gui.${case} PROPERTIES RUN_SERIAL ON TIMEOUT 600 LABELS gui)
