@@ -1,9 +1,14 @@
-// ItemTable: first-seen order in a vector, lookup through an open-addressing index over the packed key.
+// ItemTable: first-seen order in a vector, lookup through an open-addressing index over the packed key,
+// lines merged in short batches so their index slots are fetched ahead.
 #include "app/item_table.h"
 
 #include <cstring>
+#include <limits>
 
 namespace {
+
+// Lines per batch: enough to overlap the memory latency of their lookups, few enough to stay in cache.
+constexpr std::size_t kBatch = 16;
 
 ItemKey keyOf(const ItemRecord& record) {
   const UString* parts[5] = {&record.goodsCode, &record.transactionCode, &record.memberState,
@@ -14,92 +19,154 @@ ItemKey keyOf(const ItemRecord& record) {
 }
 
 // Copies every unit, a zero unit too (a UString built from units would stop there).
-UString textOf(const ItemKey::Part& part) {
-  if (part.length == 0) return UString();
-  UStringBuffer buffer(part.length);
-  std::memcpy(buffer.data(), part.units, part.length * sizeof(char16_t));
+UString textOf(const char16_t* units, uint32_t length) {
+  if (length == 0) return UString();
+  UStringBuffer buffer(length);
+  std::memcpy(buffer.data(), units, length * sizeof(char16_t));
   return buffer.finish();
+}
+
+bool addOverflows(int64_t total, int64_t value) {
+  return value > 0 ? total > std::numeric_limits<int64_t>::max() - value
+                   : total < std::numeric_limits<int64_t>::min() - value;
+}
+
+void prefetch(const void* address) {
+#if defined(__GNUC__) || defined(__clang__)
+  __builtin_prefetch(address);
+#else
+  (void)address;
+#endif
 }
 
 }  // namespace
 
-uint32_t ItemTable::pack(const ItemKey& key) {
-  packed_.clear();
+uint32_t ItemTable::pack(const ItemKey& key, std::vector<char16_t>& out) const {
+  const std::size_t start = out.size();
   const int partCount = keyIncludesPartner_ ? 5 : 4;
   for (int i = 0; i < partCount; ++i) {
     const ItemKey::Part& part = key.parts[i];
-    packed_.push_back(static_cast<char16_t>(part.length & 0xFFFF));
-    packed_.push_back(static_cast<char16_t>(part.length >> 16));
-    packed_.insert(packed_.end(), part.units, part.units + part.length);
+    out.push_back(static_cast<char16_t>(part.length & 0xFFFF));
+    out.push_back(static_cast<char16_t>(part.length >> 16));
+    out.insert(out.end(), part.units, part.units + part.length);
   }
   // FNV-1a over the units, then a final mix so the low bits that pick the slot depend on every unit.
   uint32_t h = 0x811C9DC5u;
-  for (char16_t unit : packed_) h = (h ^ unit) * 0x01000193u;
+  for (std::size_t i = start; i < out.size(); ++i) h = (h ^ out[i]) * 0x01000193u;
   h ^= h >> 16;
   h *= 0x85EBCA6Bu;
   h ^= h >> 13;
   return h;
 }
 
-ItemRecord* ItemTable::findPacked(uint32_t hash) {
+ItemRecord* ItemTable::findPacked(const char16_t* packed, uint32_t length, uint32_t hash) {
   if (slots_.empty()) return nullptr;
   const std::size_t mask = slots_.size() - 1;
   for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
     const Slot slot = slots_[i];
     if (slot.record == 0) return nullptr;
-    if (slot.hash != hash) continue;
-    const std::size_t r = slot.record - 1;
-    const std::size_t start = keyStarts_[r];
-    const std::size_t length = keyStarts_[r + 1] - start;
-    if (length == packed_.size() &&
-        std::memcmp(keys_.data() + start, packed_.data(), length * sizeof(char16_t)) == 0) {
-      return &records_[r];
+    if (slot.hash != hash || slot.keyLength != length) continue;
+    if (std::memcmp(keys_.data() + slot.keyStart, packed, length * sizeof(char16_t)) == 0) {
+      return &records_[slot.record - 1];
     }
   }
 }
 
-void ItemTable::insertPacked(uint32_t hash) {
+ItemRecord& ItemTable::addPacked(const char16_t* packed, uint32_t length, uint32_t hash) {
+  ItemRecord record;
+  UString* parts[5] = {&record.goodsCode, &record.transactionCode, &record.memberState, &record.originCountry,
+                       &record.partnerId};
+  const int partCount = keyIncludesPartner_ ? 5 : 4;
+  for (uint32_t at = 0, i = 0; static_cast<int>(i) < partCount; ++i) {
+    const uint32_t partLength = packed[at] | static_cast<uint32_t>(packed[at + 1]) << 16;
+    *parts[i] = textOf(packed + at + 2, partLength);
+    at += 2 + partLength;
+  }
+  records_.push_back(record);
   // At most half the slots in use keeps the probe sequences short.
-  if ((records_.size() + 1) * 2 > slots_.size()) rebuildIndex(slots_.empty() ? 256 : slots_.size() * 2);
-  keys_.insert(keys_.end(), packed_.begin(), packed_.end());
-  keyStarts_.push_back(keys_.size());
+  if (records_.size() * 2 > slots_.size()) rebuildIndex(slots_.empty() ? 256 : slots_.size() * 2);
+  const auto keyStart = static_cast<uint32_t>(keys_.size());
+  keys_.insert(keys_.end(), packed, packed + length);
   const std::size_t mask = slots_.size() - 1;
   std::size_t i = hash & mask;
   while (slots_[i].record != 0) i = (i + 1) & mask;
-  slots_[i] = Slot{hash, static_cast<uint32_t>(records_.size())};
-}
-
-ItemRecord* ItemTable::find(const ItemKey& key) {
-  return findPacked(pack(key));
-}
-
-ItemRecord& ItemTable::add(const ItemKey& key) {
-  const uint32_t hash = pack(key);
-  ItemRecord record;
-  record.goodsCode = textOf(key.parts[0]);
-  record.transactionCode = textOf(key.parts[1]);
-  record.memberState = textOf(key.parts[2]);
-  record.originCountry = textOf(key.parts[3]);
-  if (keyIncludesPartner_) record.partnerId = textOf(key.parts[4]);
-  records_.push_back(record);
-  insertPacked(hash);
+  slots_[i] = Slot{hash, static_cast<uint32_t>(records_.size()), keyStart, length};
   return records_.back();
 }
 
 ItemRecord* ItemTable::find(const ItemRecord& probe) {
-  return find(keyOf(probe));
+  probe_.clear();
+  const uint32_t hash = pack(keyOf(probe), probe_);
+  return findPacked(probe_.data(), static_cast<uint32_t>(probe_.size()), hash);
 }
 
 ItemRecord& ItemTable::add(const ItemRecord& record) {
-  const uint32_t hash = pack(keyOf(record));
-  records_.push_back(record);
-  insertPacked(hash);
-  return records_.back();
+  probe_.clear();
+  const uint32_t hash = pack(keyOf(record), probe_);
+  ItemRecord& added = addPacked(probe_.data(), static_cast<uint32_t>(probe_.size()), hash);
+  added = record;
+  return added;
+}
+
+void ItemTable::merge(const ItemKey& key, const int64_t (&quantities)[4], int32_t lineNumber) {
+  Waiting line{};
+  line.lineNumber = lineNumber;
+  for (int i = 0; i < 4; ++i) line.quantities[i] = quantities[i];
+  line.keyStart = waitingKeys_.size();
+  line.hash = pack(key, waitingKeys_);
+  line.keyLength = static_cast<uint32_t>(waitingKeys_.size() - line.keyStart);
+  if (!slots_.empty()) prefetch(&slots_[line.hash & (slots_.size() - 1)]);
+  waiting_.push_back(line);
+  if (waiting_.size() == kBatch) mergeWaiting();
+}
+
+void ItemTable::mergeWaiting() {
+  // The slots were fetched when the lines came; now fetch the keys and records they point at.
+  if (!slots_.empty()) {
+    const std::size_t mask = slots_.size() - 1;
+    for (const Waiting& line : waiting_) {
+      const Slot& slot = slots_[line.hash & mask];
+      if (slot.record != 0) {
+        prefetch(keys_.data() + slot.keyStart);
+        prefetch(&records_[slot.record - 1]);
+      }
+    }
+  }
+  for (const Waiting& line : waiting_) {
+    const char16_t* packed = waitingKeys_.data() + line.keyStart;
+    ItemRecord* match = findPacked(packed, line.keyLength, line.hash);
+    if (match == nullptr) {
+      ItemRecord& record = addPacked(packed, line.keyLength, line.hash);
+      record.netMass = line.quantities[0];
+      record.supplementaryQuantity = line.quantities[1];
+      record.invoicedAmount = line.quantities[2];
+      record.statisticalValue = line.quantities[3];
+      continue;
+    }
+    int64_t* totals[4] = {&match->netMass, &match->supplementaryQuantity, &match->invoicedAmount,
+                          &match->statisticalValue};
+    bool fits = true;
+    for (int i = 0; i < 4; ++i) fits = fits && !addOverflows(*totals[i], line.quantities[i]);
+    if (!fits) {
+      outOfRange_.push_back(line.lineNumber);
+      continue;
+    }
+    for (int i = 0; i < 4; ++i) *totals[i] += line.quantities[i];
+  }
+  waiting_.clear();
+  waitingKeys_.clear();
+}
+
+std::vector<int32_t> ItemTable::settle() {
+  mergeWaiting();
+  std::vector<int32_t> lines;
+  lines.swap(outOfRange_);
+  return lines;
 }
 
 void ItemTable::rebuildIndex(std::size_t slotCount) {
   std::vector<Slot> old = std::move(slots_);
-  slots_.assign(slotCount, Slot{0, 0});
+  slots_.assign(slotCount, Slot{0, 0, 0, 0});
   const std::size_t mask = slotCount - 1;
   for (const Slot& slot : old) {
     if (slot.record == 0) continue;

@@ -41,32 +41,50 @@ class ItemTable {
   // Appends `record` as a new key (the caller has checked that find() gives null).
   ItemRecord& add(const ItemRecord& record);
 
-  // The same for a key given as units; add() makes the record's texts and sets its totals to zero.
-  ItemRecord* find(const ItemKey& key);
-  ItemRecord& add(const ItemKey& key);
+  // Adds a line's four quantities to the totals of its key, taking a new record for a key not seen
+  // before; a line whose totals would leave the signed 64-bit range adds nothing. Lines wait in a short
+  // queue and are merged in their order when it is full: the index of each is fetched from memory while
+  // the ones before it are read, so a table far larger than the caches costs little more than a small one.
+  void merge(const ItemKey& key, const int64_t (&quantities)[4], int32_t lineNumber);
+  // Merges the waiting lines; the numbers of the lines that added nothing because of the range, in order.
+  std::vector<int32_t> settle();
 
+  // Complete once settle() has run after the last merge().
   const std::vector<ItemRecord>& records() const { return records_; }
   bool keyIncludesPartner() const { return keyIncludesPartner_; }
 
  private:
+  // Where a key's packed units lie is kept in its slot, so a lookup reads the slot and the units only.
   struct Slot {
     uint32_t hash;
     uint32_t record;  // index + 1; 0 when the slot is free
+    uint32_t keyStart;
+    uint32_t keyLength;
+  };
+  struct Waiting {
+    uint32_t hash;
+    int32_t lineNumber;
+    int64_t quantities[4];
+    std::size_t keyStart;  // in waitingKeys_
+    uint32_t keyLength;
   };
 
-  // Lays the key out in `packed_` (each part's length in two units, then its units) and hashes it.
-  uint32_t pack(const ItemKey& key);
-  ItemRecord* findPacked(uint32_t hash);
-  void insertPacked(uint32_t hash);
+  // Appends the packed key (each part's length in two units, then its units) to `out`; returns its hash.
+  uint32_t pack(const ItemKey& key, std::vector<char16_t>& out) const;
+  ItemRecord* findPacked(const char16_t* packed, uint32_t length, uint32_t hash);
+  ItemRecord& addPacked(const char16_t* packed, uint32_t length, uint32_t hash);
+  void mergeWaiting();
   void rebuildIndex(std::size_t slotCount);
 
   bool keyIncludesPartner_;
   std::vector<ItemRecord> records_;
-  // Every record's packed key, end to end, so a lookup reads one place instead of five texts;
-  // keyStarts_[r] is where record r's key begins, and the next record's start is where it ends.
+  // Every record's packed key, end to end, so a lookup reads one place instead of five texts. Its length
+  // stays below 2^32: keys are cut from an input of at most 2^31 bytes.
   std::vector<char16_t> keys_;
-  std::vector<std::size_t> keyStarts_{0};
-  std::vector<char16_t> packed_;
   // Open addressing over a power-of-two number of slots.
   std::vector<Slot> slots_;
+  std::vector<Waiting> waiting_;
+  std::vector<char16_t> waitingKeys_;
+  std::vector<int32_t> outOfRange_;
+  std::vector<char16_t> probe_;
 };

@@ -53,11 +53,6 @@ ItemKey::Part upperCased(FieldText field, char16_t (&room)[16], UString& holder)
   return {holder.units(), holder.length()};
 }
 
-bool addOverflows(int64_t total, int64_t value) {
-  return value > 0 ? total > std::numeric_limits<int64_t>::max() - value
-                   : total < std::numeric_limits<int64_t>::min() - value;
-}
-
 void append(std::string& out, const UString& text) {
   // ISO-8859-2 writes units below 0x80 as themselves: such texts, nearly all keys, need no charset lookup.
   const char16_t* units = text.units();
@@ -84,6 +79,8 @@ LineOutcome mergeItemLine(RunContext& run, const FieldText* fields, std::size_t 
   try {
     for (int i = 0; i < 4; ++i) quantities[i] = parseQuantity(fields[KGM + i].units, fields[KGM + i].length);
   } catch (const Exception&) {
+    // Entries keep the order of their lines: the lines still waiting in the table go first.
+    settleItems(run);
     run.report(message::kInvalidNumber);
     return LineOutcome::Continue;
   }
@@ -100,24 +97,7 @@ LineOutcome mergeItemLine(RunContext& run, const FieldText* fields, std::size_t 
   key.parts[4] =
       run.formCode == 2010 ? upperCased(fields[PADO], upperRooms[2], upperHolders[2]) : ItemKey::Part{u"", 0};
 
-  ItemRecord* match = run.items.find(key);
-  if (match == nullptr) {
-    ItemRecord& record = run.items.add(key);
-    record.netMass = quantities[0];
-    record.supplementaryQuantity = quantities[1];
-    record.invoicedAmount = quantities[2];
-    record.statisticalValue = quantities[3];
-    return LineOutcome::Continue;
-  }
-  int64_t* totals[4] = {&match->netMass, &match->supplementaryQuantity, &match->invoicedAmount,
-                        &match->statisticalValue};
-  for (int i = 0; i < 4; ++i) {
-    if (addOverflows(*totals[i], quantities[i])) {
-      run.report(message::kInvalidNumber);
-      return LineOutcome::Continue;
-    }
-  }
-  for (int i = 0; i < 4; ++i) *totals[i] += quantities[i];
+  run.items.merge(key, quantities, run.lineNumber);
   return LineOutcome::Continue;
 }
 
@@ -131,7 +111,9 @@ LineOutcome handleItemLine(RunContext& run, const std::vector<UString>& fields) 
   for (std::size_t i = 0; i < fields.size() && i < kItemColumns; ++i) {
     texts[i] = {fields[i].units(), fields[i].length()};
   }
-  return mergeItemLine(run, texts, fields.size());
+  const LineOutcome outcome = mergeItemLine(run, texts, fields.size());
+  settleItems(run);
+  return outcome;
 }
 
 LineOutcome handleItemLine(RunContext& run, const UString& line, const std::vector<FieldSpan>& spans) {
@@ -140,6 +122,13 @@ LineOutcome handleItemLine(RunContext& run, const UString& line, const std::vect
     texts[i] = {line.units() + spans[i].begin, spans[i].end - spans[i].begin};
   }
   return mergeItemLine(run, texts, spans.size());
+}
+
+void settleItems(RunContext& run) {
+  for (int32_t lineNumber : run.items.settle()) {
+    writeErrorEntry(run.errors, lineNumber, message::kInvalidNumber);
+    run.ok = false;
+  }
 }
 
 std::string formatTotal(int64_t thousandths) {

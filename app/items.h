@@ -12,8 +12,12 @@
 // that would carry a total out of the signed 64-bit range) and adds nothing. Lines of fewer than five
 // fields are ignored. Always continues.
 LineOutcome handleItemLine(RunContext& run, const std::vector<UString>& fields);
-// The same for a normalised line and its field spans (splitFieldSpans), without a text per field.
+// The same for a normalised line and its field spans (splitFieldSpans), without a text per field. The
+// line may wait in the table's queue: settleItems() merges it, and must run before any other entry of the
+// error report is written and before the item section.
 LineOutcome handleItemLine(RunContext& run, const UString& line, const std::vector<FieldSpan>& spans);
+// Merges the item lines still waiting and reports those that would have carried a total out of range.
+void settleItems(RunContext& run);
 
 // Writes the item header for the run's form and one numbered row per key, in first-seen order.
 void writeItemSection(const RunContext& run);

@@ -104,6 +104,7 @@ void processLines(RunContext& run, const std::string& image) {
     const UString decoded = decodeLine(raw, charset);
     // The overlong UTF-8 form C0 80 decodes to U+0000, which would cut a field short in the output.
     if (raw.holdsNul || holdsNulUnit(decoded)) {
+      settleItems(run);
       ++run.lineNumber;
       run.report(message::kNulByte);
       return;
@@ -171,6 +172,7 @@ RunOutcome runConversion(const std::filesystem::path& input) {
   bool outOfMemory = false;
   try {
     processLines(run, image);
+    settleItems(run);
     if (run.ok) writeItemSection(run);
   } catch (const std::bad_alloc&) {
     outOfMemory = true;

@@ -12,9 +12,11 @@
 #include <utility>
 #include <vector>
 
+#include "app/error_report.h"
 #include "app/item_table.h"
 #include "app/items.h"
 #include "app/line_reader.h"
+#include "app/messages.h"
 #include "app/quantity.h"
 #include "charset/case_mapping.h"
 #include "charset/charset.h"
@@ -87,6 +89,8 @@ TEST(ItemIndex, KeysWhoseTextsShareAHashStayApart) {
     }
   }
 }
+
+const std::string kOpening = "0;1\r\n2012;12345678;12345678;2021;6\r\n1;1\r\n";
 
 std::filesystem::path sourceDir() {
   const char* dir = std::getenv("ZELVORA_SOURCE_DIR");
@@ -224,6 +228,51 @@ TEST(ItemIndex, WholeRunsWriteTheItemSectionOfALinearScan) {
   }
   // The two generated declarations and at least one bundled example that converts.
   EXPECT_GE(compared, 3);
+}
+
+// Entries of the error report keep the order of their lines, also when lines that carry a total out of
+// range wait in the table while later lines are rejected for their numbers, and when a NUL ends the input.
+TEST(ItemIndex, ReportsKeepTheOrderOfTheirLines) {
+  std::string declaration = kOpening;
+  std::vector<std::pair<int32_t, const char*>> entries;
+  int64_t totals[3] = {0, 0, 0};
+  bool seen[3] = {false, false, false};
+  // The last item line carries a total out of range and still waits when the NUL line comes.
+  for (int i = 0; i <= 100; ++i) {
+    const int32_t lineNumber = 4 + i;
+    const int k = i % 3;
+    const bool invalid = i % 10 == 7;
+    const int64_t mass = i % 10 == 3 || i == 100 ? 9223372036854775000 : 1000;
+    declaration += std::to_string(i) + ";" + std::to_string(k) + ";11;AT;CN;" +
+                   (invalid ? "1.000.000" : std::to_string(mass / 1000)) + "\r\n";
+    int64_t sum = 0;
+    if (invalid) {
+      entries.emplace_back(lineNumber, message::kInvalidNumber);
+    } else if (!seen[k]) {
+      seen[k] = true;
+      totals[k] = mass;
+    } else if (__builtin_add_overflow(totals[k], mass, &sum)) {
+      entries.emplace_back(lineNumber, message::kInvalidNumber);
+    } else {
+      totals[k] = sum;
+    }
+  }
+  const char nulLine[] = "101;1;11;AT;\0CN;1\r\n102;1;11;AT;CN;x\r\n";
+  declaration.append(nulLine, sizeof nulLine - 1);
+  entries.emplace_back(105, message::kNulByte);
+
+  std::FILE* expectedFile = std::tmpfile();
+  ASSERT_NE(expectedFile, nullptr);
+  for (const auto& [line, text] : entries) writeErrorEntry(expectedFile, line, text);
+  std::string expected(static_cast<std::size_t>(std::ftell(expectedFile)), '\0');
+  std::rewind(expectedFile);
+  ASSERT_EQ(std::fread(expected.data(), 1, expected.size(), expectedFile), expected.size());
+  std::fclose(expectedFile);
+
+  ScratchFolder folder;
+  const Converted result = convertBytes(folder, declaration);
+  ASSERT_TRUE(result.errorExists);
+  EXPECT_EQ(result.kept, expected);
 }
 
 }  // namespace
