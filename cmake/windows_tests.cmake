@@ -1,4 +1,4 @@
-# Test support of the Windows cross build: GoogleTest built from source for mingw, and the Wine prefix the tests run in.
+# Test support of the Windows cross build: GoogleTest built for mingw, and the Wine prefix the tests run in.
 set(ZELVORA_GOOGLETEST_SOURCE "/usr/src/googletest" CACHE PATH "GoogleTest sources to build for Windows")
 if(NOT EXISTS "${ZELVORA_GOOGLETEST_SOURCE}/CMakeLists.txt")
   message(FATAL_ERROR "No GoogleTest sources in ${ZELVORA_GOOGLETEST_SOURCE}: install the googletest package "
