@@ -116,10 +116,10 @@ LineOutcome handleItemLine(RunContext& run, const std::vector<UString>& fields) 
   return outcome;
 }
 
-LineOutcome handleItemLine(RunContext& run, const UString& line, const std::vector<FieldSpan>& spans) {
+LineOutcome handleItemLine(RunContext& run, const char16_t* line, const std::vector<FieldSpan>& spans) {
   FieldText texts[kItemColumns];
   for (std::size_t i = 0; i < spans.size() && i < kItemColumns; ++i) {
-    texts[i] = {line.units() + spans[i].begin, spans[i].end - spans[i].begin};
+    texts[i] = {line + spans[i].begin, spans[i].end - spans[i].begin};
   }
   return mergeItemLine(run, texts, spans.size());
 }

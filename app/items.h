@@ -15,7 +15,7 @@ LineOutcome handleItemLine(RunContext& run, const std::vector<UString>& fields);
 // The same for a normalised line and its field spans (splitFieldSpans), without a text per field. The
 // line may wait in the table's queue: settleItems() merges it, and must run before any other entry of the
 // error report is written and before the item section.
-LineOutcome handleItemLine(RunContext& run, const UString& line, const std::vector<FieldSpan>& spans);
+LineOutcome handleItemLine(RunContext& run, const char16_t* line, const std::vector<FieldSpan>& spans);
 // Merges the item lines still waiting and reports those that would have carried a total out of range.
 void settleItems(RunContext& run);
 

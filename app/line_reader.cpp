@@ -73,10 +73,19 @@ bool LineCutter::next(RawLine& line) {
   return true;
 }
 
-UString normaliseLine(const UString& decoded, bool firstLine) {
-  const char16_t* units = decoded.units();
+namespace {
+
+// What normalisation does to a line: the range it keeps, and whether units inside that range change.
+struct Normalisation {
+  uint32_t begin;
+  uint32_t end;
+  bool hasSemicolon;
+  bool unitsChange;
+};
+
+Normalisation scanNormalisation(const char16_t* units, uint32_t length, bool firstLine) {
   uint32_t begin = 0;
-  uint32_t end = decoded.length();
+  uint32_t end = length;
   if (firstLine && end > 0 && units[0] == 0xFEFF) begin = 1;
   // A quote becomes a blank, so it is trimmed like one.
   auto blank = [](char16_t unit) { return isBlankUnit(unit) || unit == u'"'; };
@@ -92,24 +101,42 @@ UString normaliseLine(const UString& decoded, bool firstLine) {
   const bool hasSemicolon = (seen & 1) != 0;
   const bool hasComma = (seen & 2) != 0;
   const bool hasQuote = (seen & 4) != 0;
-  const bool unitsChange = hasQuote || (hasComma && !hasSemicolon);
-  if (begin == 0 && end == decoded.length() && !unitsChange) return decoded;
-  UStringBuffer buffer(end - begin);
-  char16_t* out = buffer.data();
-  for (uint32_t i = begin; i < end; ++i) {
-    char16_t unit = units[i];
+  return Normalisation{begin, end, hasSemicolon, hasQuote || (hasComma && !hasSemicolon)};
+}
+
+void rewriteUnits(const char16_t* from, char16_t* to, uint32_t count, bool hasSemicolon) {
+  for (uint32_t i = 0; i < count; ++i) {
+    char16_t unit = from[i];
     if (unit == u'"') unit = u' ';
     if (unit == u',' && !hasSemicolon) unit = u';';
-    *out++ = unit;
+    to[i] = unit;
   }
+}
+
+}  // namespace
+
+UString normaliseLine(const UString& decoded, bool firstLine) {
+  const char16_t* units = decoded.units();
+  const Normalisation n = scanNormalisation(units, decoded.length(), firstLine);
+  if (n.begin == 0 && n.end == decoded.length() && !n.unitsChange) return decoded;
+  UStringBuffer buffer(n.end - n.begin);
+  rewriteUnits(units + n.begin, buffer.data(), n.end - n.begin, n.hasSemicolon);
   return buffer.finish();
 }
 
+FieldSpan normaliseUnits(char16_t* line, uint32_t length, bool firstLine) {
+  const Normalisation n = scanNormalisation(line, length, firstLine);
+  if (n.unitsChange) rewriteUnits(line + n.begin, line + n.begin, n.end - n.begin, n.hasSemicolon);
+  return FieldSpan{n.begin, n.end};
+}
+
 void splitFieldSpans(const UString& line, std::vector<FieldSpan>& spans) {
+  splitFieldSpans(line.units(), line.length(), spans);
+}
+
+void splitFieldSpans(const char16_t* units, uint32_t length, std::vector<FieldSpan>& spans) {
   spans.clear();
-  const uint32_t length = line.length();
   if (length == 0) return;
-  const char16_t* units = line.units();
   uint32_t start = 0;
   for (;;) {
     uint32_t end = start;
@@ -141,18 +168,17 @@ std::vector<UString> splitFields(const UString& line) {
 namespace {
 
 // Comments and lines in braces are skipped before they are split.
-bool mayBeContent(const UString& line) {
-  const uint32_t length = line.length();
+bool mayBeContent(const char16_t* units, uint32_t length) {
   if (length == 0) return false;
-  if (line.charAt(0) == u'#') return false;
-  return !(line.charAt(0) == u'{' && line.charAt(length - 1) == u'}');
+  if (units[0] == u'#') return false;
+  return !(units[0] == u'{' && units[length - 1] == u'}');
 }
 
 }  // namespace
 
 bool isContentLine(const UString& line, std::vector<UString>& fields) {
   fields.clear();
-  if (!mayBeContent(line)) return false;
+  if (!mayBeContent(line.units(), line.length())) return false;
   splitFields(line, fields);
   for (const UString& field : fields) {
     if (!field.isEmpty()) return true;
@@ -161,9 +187,13 @@ bool isContentLine(const UString& line, std::vector<UString>& fields) {
 }
 
 bool isContentLine(const UString& line, std::vector<FieldSpan>& spans) {
+  return isContentLine(line.units(), line.length(), spans);
+}
+
+bool isContentLine(const char16_t* line, uint32_t length, std::vector<FieldSpan>& spans) {
   spans.clear();
-  if (!mayBeContent(line)) return false;
-  splitFieldSpans(line, spans);
+  if (!mayBeContent(line, length)) return false;
+  splitFieldSpans(line, length, spans);
   for (const FieldSpan& span : spans) {
     if (span.begin != span.end) return true;
   }

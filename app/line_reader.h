@@ -46,8 +46,14 @@ struct FieldSpan {
 };
 // The fields of a normalised line as spans, cut and trimmed exactly as splitFields does, without copying.
 void splitFieldSpans(const UString& line, std::vector<FieldSpan>& spans);
+void splitFieldSpans(const char16_t* line, uint32_t length, std::vector<FieldSpan>& spans);
 // Answers like isContentLine below, with the fields as spans.
 bool isContentLine(const UString& line, std::vector<FieldSpan>& spans);
+bool isContentLine(const char16_t* line, uint32_t length, std::vector<FieldSpan>& spans);
+
+// normaliseLine in place, for a line decoded into a buffer of its own: rewrites the units of `line` and
+// gives the range of them that the normalised line is.
+FieldSpan normaliseUnits(char16_t* line, uint32_t length, bool firstLine);
 
 // The fields of a normalised line, cut at every ';' and trimmed; an empty line has none.
 std::vector<UString> splitFields(const UString& line);

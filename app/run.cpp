@@ -94,28 +94,51 @@ bool holdsNulUnit(const UString& text) {
   return zero != 0;
 }
 
+// The units of an item line, decoded into a buffer reused from line to line; false when they hold a zero
+// unit. A line of bytes below 0x80 never does: the cutter ends lines at a NUL byte.
+bool decodeItemLine(const RawLine& raw, const char* charset, std::vector<char16_t>& units) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(raw.bytes);
+  unsigned char high = 0;
+  for (std::size_t i = 0; i < raw.size; ++i) high |= bytes[i];
+  if (high < 0x80) {
+    units.resize(raw.size);
+    for (std::size_t i = 0; i < raw.size; ++i) units[i] = bytes[i];
+    return true;
+  }
+  const UString decoded = decodeBytes(raw.bytes, raw.size, charset);
+  units.assign(decoded.units(), decoded.units() + decoded.length());
+  return !holdsNulUnit(decoded);
+}
+
 void processLines(RunContext& run, const std::string& image) {
   const char* charset = detectCharset(image.data(), image.size());
   LineCutter cutter(image.data(), image.size());
   RawLine raw{};
   std::vector<UString> fields;
   std::vector<FieldSpan> spans;
-  while (cutter.next(raw)) {
-    const UString decoded = decodeLine(raw, charset);
-    // The overlong UTF-8 form C0 80 decodes to U+0000, which would cut a field short in the output.
-    if (raw.holdsNul || holdsNulUnit(decoded)) {
-      settleItems(run);
-      ++run.lineNumber;
-      run.report(message::kNulByte);
-      return;
-    }
-    const UString line = normaliseLine(decoded, run.lineNumber == 0);
+  std::vector<char16_t> units;
+  auto reportNul = [&run] {
+    settleItems(run);
     ++run.lineNumber;
+    run.report(message::kNulByte);
+  };
+  while (cutter.next(raw)) {
     if (run.lineState == 3) {
-      // Item lines, nearly all of a declaration, are read through spans: no text per field.
-      if (isContentLine(line, spans)) handleItemLine(run, line, spans);
+      // Item lines, nearly all of a declaration, are read in one reused buffer and through spans: no
+      // text per line or per field.
+      if (raw.holdsNul || !decodeItemLine(raw, charset, units)) return reportNul();
+      const FieldSpan kept =
+          normaliseUnits(units.data(), static_cast<uint32_t>(units.size()), run.lineNumber == 0);
+      ++run.lineNumber;
+      const char16_t* line = units.data() + kept.begin;
+      if (isContentLine(line, kept.end - kept.begin, spans)) handleItemLine(run, line, spans);
       continue;
     }
+    const UString decoded = decodeLine(raw, charset);
+    // The overlong UTF-8 form C0 80 decodes to U+0000, which would cut a field short in the output.
+    if (raw.holdsNul || holdsNulUnit(decoded)) return reportNul();
+    const UString line = normaliseLine(decoded, run.lineNumber == 0);
+    ++run.lineNumber;
     if (!isContentLine(line, fields)) continue;
     LineOutcome outcome = LineOutcome::Continue;
     switch (run.lineState) {
