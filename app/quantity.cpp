@@ -24,21 +24,21 @@ int64_t parseQuantity(const char16_t* units, uint32_t length) {
   int32_t fractionScale = 0;  // 0: no separator yet; else 10 to the number of digits after it
   for (uint32_t i = 0; i < length; ++i) {
     const char16_t unit = units[i];
-    if (unit == u'-') {
-      sign = -1;
-    } else if (unit == u'.' || unit == u',') {
-      if (fractionScale != 0) reject();
-      fractionScale = 1;
-    } else if (unit == u' ') {
-      continue;
-    } else if (unit >= u'0' && unit <= u'9') {
+    // Digits first: nearly every unit is one.
+    const unsigned digit = static_cast<unsigned>(unit) - u'0';
+    if (digit <= 9) {
       if (accumulator >= 100000000000000000) reject();
-      accumulator = accumulator * 10 + (unit - u'0');
+      accumulator = accumulator * 10 + digit;
       if (fractionScale != 0) {
         if (fractionScale > 9999999) reject();
         fractionScale *= 10;
       }
-    } else {
+    } else if (unit == u'-') {
+      sign = -1;
+    } else if (unit == u'.' || unit == u',') {
+      if (fractionScale != 0) reject();
+      fractionScale = 1;
+    } else if (unit != u' ') {
       reject();
     }
   }
