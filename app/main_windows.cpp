@@ -7,14 +7,19 @@
 
 #include "app/messages.h"
 #include "app/run.h"
+#include "charset/charset.h"
 
 namespace {
 
 // Room for the longest path Windows can name, so no real choice is mistaken for a cancel.
 constexpr DWORD kPathUnits = 32768;
 
+// The closing texts are ISO-8859-2 bytes. Handed to MessageBoxA they would be read in the machine's ANSI code
+// page, which turns o and u with double acute into other letters on a Western Windows; decoded first, they
+// show the same letters everywhere.
 void show(const char* text, UINT icon) {
-  MessageBoxA(nullptr, text, "Zelvora", MB_OK | icon);
+  const UString wide = decodeBytes(text, "ISO-8859-2");
+  MessageBoxW(nullptr, reinterpret_cast<const wchar_t*>(wide.units()), L"Zelvora", MB_OK | icon);
 }
 
 }  // namespace
