@@ -86,6 +86,14 @@ ItemRecord* ItemTable::findPacked(const char16_t* packed, uint32_t length, uint3
   }
 }
 
+const UString& ItemTable::sharedText(const char16_t* units, uint32_t length) {
+  uint64_t name = length;
+  for (uint32_t i = 0; i < length; ++i) name |= static_cast<uint64_t>(units[i]) << (16 + 16 * i);
+  auto found = shortTexts_.find(name);
+  if (found == shortTexts_.end()) found = shortTexts_.emplace(name, textOf(units, length)).first;
+  return found->second;
+}
+
 ItemRecord& ItemTable::addPacked(const char16_t* packed, uint32_t length, uint32_t hash) {
   ItemRecord record;
   UString* parts[5] = {&record.goodsCode, &record.transactionCode, &record.memberState, &record.originCountry,
@@ -93,7 +101,8 @@ ItemRecord& ItemTable::addPacked(const char16_t* packed, uint32_t length, uint32
   const int partCount = keyIncludesPartner_ ? 5 : 4;
   for (uint32_t at = 0, i = 0; static_cast<int>(i) < partCount; ++i) {
     const uint32_t partLength = packed[at] | static_cast<uint32_t>(packed[at + 1]) << 16;
-    *parts[i] = textOf(packed + at + 2, partLength);
+    *parts[i] =
+        partLength <= 3 ? sharedText(packed + at + 2, partLength) : textOf(packed + at + 2, partLength);
     at += 2 + partLength;
   }
   records_.push_back(record);

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 #include "text/ustring.h"
@@ -75,6 +76,10 @@ class ItemTable {
   ItemRecord& addPacked(const char16_t* packed, uint32_t length, uint32_t hash);
   void mergeWaiting();
   void rebuildIndex(std::size_t slotCount);
+  // One text for every record whose key part has these units: transaction codes and country codes have
+  // few values, and sharing them spares a text per record. Parts of at most three units, named by their
+  // length and units in one word.
+  const UString& sharedText(const char16_t* units, uint32_t length);
 
   bool keyIncludesPartner_;
   std::vector<ItemRecord> records_;
@@ -87,4 +92,5 @@ class ItemTable {
   std::vector<char16_t> waitingKeys_;
   std::vector<int32_t> outOfRange_;
   std::vector<char16_t> probe_;
+  std::unordered_map<uint64_t, UString> shortTexts_;
 };
