@@ -93,11 +93,11 @@ Normalisation scanNormalisation(const char16_t* units, uint32_t length, bool fir
   while (begin < end && blank(units[begin])) ++begin;
   while (end > begin && (blank(units[end - 1]) || units[end - 1] == u';' || units[end - 1] == u',')) --end;
   // One branch-free pass (the compiler vectorises it) tells which of ';', ',' and '"' occur.
-  unsigned seen = 0;
+  // Sixteen-bit flags keep the vector lanes as wide as the units.
+  uint16_t seen = 0;
   for (uint32_t i = begin; i < end; ++i) {
     const char16_t unit = units[i];
-    seen |= static_cast<unsigned>(unit == u';') | static_cast<unsigned>(unit == u',') << 1 |
-            static_cast<unsigned>(unit == u'"') << 2;
+    seen |= static_cast<uint16_t>((unit == u';') | (unit == u',') << 1 | (unit == u'"') << 2);
   }
   const bool hasSemicolon = (seen & 1) != 0;
   const bool hasComma = (seen & 2) != 0;
@@ -133,30 +133,11 @@ FieldSpan normaliseUnits(char16_t* line, uint32_t length, bool firstLine) {
 
 namespace {
 
-// The position of the first ';' at or after `from`, or `length`. Four units are looked at together
-// (a zero-lane test on the word that is zero exactly where a unit is ';'): fields are short, but lines
-// have many.
-uint32_t nextSemicolon(const char16_t* units, uint32_t from, uint32_t length) {
-  constexpr uint64_t kSemicolons = 0x003B003B003B003Bu;
-  constexpr uint64_t kLowBits = 0x0001000100010001u;
-  constexpr uint64_t kHighBits = 0x8000800080008000u;
-  uint32_t i = from;
-  for (; i + 4 <= length; i += 4) {
-    uint64_t word;
-    std::memcpy(&word, units + i, sizeof word);
-    const uint64_t x = word ^ kSemicolons;
-    const uint64_t zeroLanes = (x - kLowBits) & ~x & kHighBits;
-    if (zeroLanes != 0) {
-      // The lowest flagged lane is exact (a borrow only runs upward, from a lane that is zero itself).
-      // Lanes are in memory order on a little-endian machine; others take the unit loop below.
-      if constexpr (std::endian::native == std::endian::little) {
-        return i + static_cast<uint32_t>(std::countr_zero(zeroLanes)) / 16;
-      }
-      break;
-    }
-  }
-  while (i < length && units[i] != u';') ++i;
-  return i;
+// The field from `start` up to `end`, trimmed.
+FieldSpan trimmedSpan(const char16_t* units, uint32_t start, uint32_t end) {
+  while (start < end && isBlankUnit(units[start])) ++start;
+  while (end > start && isBlankUnit(units[end - 1])) --end;
+  return FieldSpan{start, end};
 }
 
 }  // namespace
@@ -169,16 +150,30 @@ void splitFieldSpans(const char16_t* units, uint32_t length, std::vector<FieldSp
   spans.clear();
   if (length == 0) return;
   uint32_t start = 0;
-  for (;;) {
-    uint32_t end = nextSemicolon(units, start, length);
-    uint32_t b = start;
-    uint32_t e = end;
-    while (b < e && isBlankUnit(units[b])) ++b;
-    while (e > b && isBlankUnit(units[e - 1])) --e;
-    spans.push_back(FieldSpan{b, e});
-    if (end == length) break;
-    start = end + 1;
+  uint32_t i = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    // Four units at a time: a lane of the word is zero exactly where its unit is ';', and adding 0x7FFF
+    // to the low fifteen bits of each lane sets the lane's top bit unless the lane is zero; no carry
+    // crosses lanes, so every flagged lane is a ';'. Lanes are in memory order on this machine.
+    constexpr uint64_t kSemicolons = 0x003B003B003B003Bu;
+    constexpr uint64_t kLow15 = 0x7FFF7FFF7FFF7FFFu;
+    for (; i + 4 <= length; i += 4) {
+      uint64_t word;
+      std::memcpy(&word, units + i, sizeof word);
+      const uint64_t x = word ^ kSemicolons;
+      for (uint64_t lanes = ~(((x & kLow15) + kLow15) | x) & ~kLow15; lanes != 0; lanes &= lanes - 1) {
+        const uint32_t end = i + static_cast<uint32_t>(std::countr_zero(lanes)) / 16;
+        spans.push_back(trimmedSpan(units, start, end));
+        start = end + 1;
+      }
+    }
   }
+  for (; i < length; ++i) {
+    if (units[i] != u';') continue;
+    spans.push_back(trimmedSpan(units, start, i));
+    start = i + 1;
+  }
+  spans.push_back(trimmedSpan(units, start, length));
 }
 
 void splitFields(const UString& line, std::vector<UString>& fields) {
