@@ -331,4 +331,30 @@ TEST(ItemLinePath, FieldSpansAreThePlainCutAtEverySemicolon) {
   }
 }
 
+#ifndef _WIN32
+// The benchmark declarations of tools/gen_declaration.py are valid: each converts to one row per key it
+// was asked for, the rows a linear scan gives, and the same seed gives the same bytes.
+TEST(GeneratedDeclaration, ConvertsToOneRowPerKey) {
+  ScratchFolder folder;
+  for (int form : {2010, 2012}) {
+    SCOPED_TRACE(form);
+    std::string runs[2];
+    for (std::string& bytes : runs) {
+      const std::filesystem::path file = folder.path() / "generated.csv";
+      const std::string command = "python3 \"" + (sourceDir() / "tools" / "gen_declaration.py").string() +
+                                  "\" --lines 3000 --keys 700 --seed 5 --form " + std::to_string(form) +
+                                  " \"" + file.string() + "\"";
+      ASSERT_EQ(std::system(command.c_str()), 0) << command;
+      bytes = readBytes(file);
+    }
+    EXPECT_EQ(runs[0], runs[1]);
+    const Converted result = convertBytes(folder, runs[0], "converted.csv");
+    ASSERT_TRUE(result.outputExists);
+    const std::string section = result.kept.substr(result.kept.find("{T_SORSZ;"));
+    EXPECT_EQ(section, itemSectionByLinearScan(runs[0]));
+    EXPECT_EQ(std::count(section.begin(), section.end(), '\n'), 1 + 700);
+  }
+}
+#endif
+
 }  // namespace
