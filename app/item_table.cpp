@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <limits>
+#include <new>
 
 namespace {
 
@@ -95,6 +96,7 @@ const UString& ItemTable::sharedText(const char16_t* units, uint32_t length) {
 }
 
 ItemRecord& ItemTable::addPacked(const char16_t* packed, uint32_t length, uint32_t hash) {
+  if (keys_.size() + length > std::numeric_limits<uint32_t>::max()) throw std::bad_alloc();
   ItemRecord record;
   UString* parts[5] = {&record.goodsCode, &record.transactionCode, &record.memberState, &record.originCountry,
                        &record.partnerId};

@@ -37,7 +37,8 @@ class ItemTable {
  public:
   explicit ItemTable(bool keyIncludesPartner = false) : keyIncludesPartner_(keyIncludesPartner) {}
 
-  // The record whose key equals the key of `probe`, or null.
+  // The record whose key equals the key of `probe`, or null; with add(), for records made apart from
+  // merge().
   ItemRecord* find(const ItemRecord& probe);
   // Appends `record` as a new key (the caller has checked that find() gives null).
   ItemRecord& add(const ItemRecord& record);
@@ -83,8 +84,8 @@ class ItemTable {
 
   bool keyIncludesPartner_;
   std::vector<ItemRecord> records_;
-  // Every record's packed key, end to end, so a lookup reads one place instead of five texts. Its length
-  // stays below 2^32: keys are cut from an input of at most 2^31 bytes.
+  // Every record's packed key, end to end, so a lookup reads one place instead of five texts. Slots hold
+  // 32-bit offsets into it: a key that would not fit counts as memory running out.
   std::vector<char16_t> keys_;
   // Open addressing over a power-of-two number of slots.
   std::vector<Slot> slots_;
