@@ -2,7 +2,6 @@
 #include "app/items.h"
 
 #include <cstring>
-#include <limits>
 
 #include "app/messages.h"
 #include "app/quantity.h"
@@ -68,10 +67,6 @@ void append(std::string& out, const UString& text) {
   out += bytes;
   delete[] bytes;
 }
-
-}  // namespace
-
-namespace {
 
 LineOutcome mergeItemLine(RunContext& run, const FieldText* fields, std::size_t count) {
   if (count < 5) return LineOutcome::Continue;
