@@ -236,25 +236,37 @@ const char* lookupCharset(const char* name, char canonical[64], CharsetKind& kin
   kind = CharsetNone;
   param = -1;
   if (name == nullptr) return nullptr;
-  for (const CharsetEntry* entry = charsetRegistry; entry->canonicalName != nullptr; ++entry) {
-    const char* matched = findName(*entry, name);
-    if (matched == nullptr) continue;
-    // Canonical names are at most 12 characters; the copy is bounded all the same.
-    std::snprintf(canonical, 64, "%s", entry->canonicalName);
-    if (std::strcmp(canonical, "UTF-8") == 0) {
-      kind = Utf8;
-      param = 0;
-    } else if (std::strcmp(canonical, "UTF-16LE") == 0) {
-      kind = Utf16;
-      param = 1;
-    } else if (std::strcmp(canonical, "UTF-16BE") == 0 || std::strcmp(canonical, "UTF-16") == 0) {
-      kind = Utf16;
-      param = 0;
-    } else {
-      kind = SingleByte;
-      param = codePageNumber(canonical);
+  // Every decoded line names its charset canonically. No alias of an earlier row spells a canonical name,
+  // so an exact canonical match is the row the full walk would reach, found without the alias lists.
+  const CharsetEntry* row = nullptr;
+  const char* matched = nullptr;
+  for (const CharsetEntry* entry = charsetRegistry; entry->canonicalName != nullptr && row == nullptr;
+       ++entry) {
+    if (std::strcmp(name, entry->canonicalName) == 0) {
+      row = entry;
+      matched = entry->canonicalName;
     }
-    return matched;
   }
-  return nullptr;
+  for (const CharsetEntry* entry = charsetRegistry; entry->canonicalName != nullptr && row == nullptr;
+       ++entry) {
+    matched = findName(*entry, name);
+    if (matched != nullptr) row = entry;
+  }
+  if (row == nullptr) return nullptr;
+  // Canonical names are at most 12 characters; the copy is bounded all the same.
+  std::snprintf(canonical, 64, "%s", row->canonicalName);
+  if (std::strcmp(canonical, "UTF-8") == 0) {
+    kind = Utf8;
+    param = 0;
+  } else if (std::strcmp(canonical, "UTF-16LE") == 0) {
+    kind = Utf16;
+    param = 1;
+  } else if (std::strcmp(canonical, "UTF-16BE") == 0 || std::strcmp(canonical, "UTF-16") == 0) {
+    kind = Utf16;
+    param = 0;
+  } else {
+    kind = SingleByte;
+    param = codePageNumber(canonical);
+  }
+  return matched;
 }

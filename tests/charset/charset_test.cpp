@@ -204,6 +204,24 @@ TEST(LookupCharset, ReportsTheMatchedString) {
   EXPECT_EQ(matched, charsetRegistry[2].canonicalName);
 }
 
+// Canonical names are looked up without the alias lists; that finds the row a walk through every name would
+// only while no earlier row lists a canonical name in any case.
+TEST(LookupCharset, CanonicalNameGivesTheRowOfTheFullWalk) {
+  for (std::size_t row = 0; row < std::size(aliasRows); ++row) {
+    const std::string canonicalLower = lowerAscii(aliasRows[row].canonical);
+    for (std::size_t earlier = 0; earlier < row; ++earlier) {
+      EXPECT_NE(lowerAscii(aliasRows[earlier].canonical), canonicalLower);
+      for (const char* alias : aliasRows[earlier].aliases)
+        EXPECT_NE(lowerAscii(alias), canonicalLower) << alias;
+    }
+    char canonical[64];
+    CharsetKind kind;
+    int32_t param;
+    EXPECT_EQ(lookupCharset(aliasRows[row].canonical, canonical, kind, param),
+              charsetRegistry[row].canonicalName);
+  }
+}
+
 TEST(CharsetRegistry, HoldsExactlyThePublishedRowsAndAliases) {
   std::size_t row = 0;
   for (const CharsetEntry* entry = charsetRegistry; entry->canonicalName != nullptr; ++entry, ++row) {
