@@ -15,6 +15,8 @@
 #include "charset/case_context.h"
 #include "charset/unicode_props.h"
 
+#include "ucd_files.h"
+
 namespace {
 
 std::u16string unitsOf(const UString& text) {
@@ -175,19 +177,8 @@ TEST(FindSpecialCasing, FindsEveryRowAndNothingElse) {
 
 // --- The data files as an oracle -------------------------------------------------------------
 
-std::string sourcePath(const char* relative) {
-  const char* root = std::getenv("ZELVORA_SOURCE_DIR");
-  return std::string(root != nullptr ? root : "../..") + "/" + relative;
-}
-
-std::vector<std::string> splitFields(const std::string& line) {
-  std::vector<std::string> fields;
-  std::string field;
-  std::istringstream in(line);
-  while (std::getline(in, field, ';')) fields.push_back(field);
-  if (!line.empty() && line.back() == ';') fields.push_back("");
-  return fields;
-}
+using ucd_files::sourcePath;
+using ucd_files::splitFields;
 
 std::u16string parseUnits(const std::string& text) {
   std::u16string units;

@@ -14,21 +14,12 @@
 
 #include "charset/data/unicode_tables.h"
 
+#include "ucd_files.h"
+
 namespace {
 
-std::string sourcePath(const char* relative) {
-  const char* root = std::getenv("ZELVORA_SOURCE_DIR");
-  return std::string(root != nullptr ? root : "../..") + "/" + relative;
-}
-
-std::vector<std::string> splitFields(const std::string& line) {
-  std::vector<std::string> fields;
-  std::string field;
-  std::istringstream in(line);
-  while (std::getline(in, field, ';')) fields.push_back(field);
-  if (!line.empty() && line.back() == ';') fields.push_back("");
-  return fields;
-}
+using ucd_files::sourcePath;
+using ucd_files::splitFields;
 
 int32_t hexValue(const std::string& text) {
   return static_cast<int32_t>(std::stol(text, nullptr, 16));
