@@ -121,10 +121,12 @@ TEST(HostileInput, RandomBytes) {
   }
 }
 
-#ifndef _WIN32
 // A path of 4,000 characters is used whole; one whose derived names pass the system's limit is refused
 // with a message naming the file that cannot be created, and nothing is left behind.
 TEST(HostileInput, VeryLongPaths) {
+#ifdef _WIN32
+  GTEST_SKIP() << "how long a Windows path may be depends on the system's long-path setting";
+#else
   const std::string declaration = kOpening2012 + "1;1;11;AT;CN;1\r\n";
   for (const std::size_t pathLength : {std::size_t{4000}, std::size_t{4090}}) {
     SCOPED_TRACE(std::to_string(pathLength) + " characters");
@@ -156,10 +158,14 @@ TEST(HostileInput, VeryLongPaths) {
       EXPECT_EQ(left, 1u);
     }
   }
+#endif
 }
 
 // Root may write anywhere on a disk, but not into /proc: a readable input whose folder takes no new file.
 TEST(HostileInput, FolderWhereNoFileCanBeCreated) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows has no /proc to stand for a folder that takes no new file";
+#endif
   const std::filesystem::path input = "/proc/self/status";
   if (readBytes(input).empty()) GTEST_SKIP() << "no /proc here to stand for a folder that takes no new file";
   const RunOutcome outcome = runConversion(input);
@@ -169,6 +175,5 @@ TEST(HostileInput, FolderWhereNoFileCanBeCreated) {
   EXPECT_FALSE(std::filesystem::exists("/proc/self/status-output.csv"));
   EXPECT_FALSE(std::filesystem::exists("/proc/self/status-error.txt"));
 }
-#endif
 
 }  // namespace
