@@ -5,14 +5,17 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
+#include <sstream>
 #include <string>
 
 #include "app/run.h"
 
+// Read through the stream buffer in bulk: some kept files are 50 MB, and /proc files report no size.
 inline std::string readBytes(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  std::ostringstream bytes;
+  if (in) bytes << in.rdbuf();
+  return bytes.str();
 }
 
 inline void writeBytes(const std::filesystem::path& path, const std::string& bytes) {
