@@ -84,3 +84,19 @@ inline Converted convertBytes(const ScratchFolder& folder, const std::string& by
   writeBytes(input, bytes);
   return convertFile(input);
 }
+
+// A run that kept the output file (`success`) or the error report, with `expected` as its bytes, and
+// the exit status and icon that go with it. Large files are compared by hand so a failure prints an
+// excerpt, not megabytes.
+inline void expectOnlyKept(const Converted& result, bool success, const std::string& expected) {
+  EXPECT_EQ(result.outcome.exitStatus, success ? 0 : 1);
+  EXPECT_EQ(result.outcome.icon, success ? RunIcon::Information : RunIcon::Error);
+  EXPECT_EQ(result.outputExists, success);
+  EXPECT_EQ(result.errorExists, !success);
+  if (expected.size() <= 4096 && result.kept.size() <= 4096) {
+    EXPECT_EQ(result.kept, expected);
+  } else {
+    EXPECT_TRUE(result.kept == expected) << "kept " << result.kept.size() << " bytes, expected "
+                                         << expected.size() << ": " << result.kept.substr(0, 300);
+  }
+}
