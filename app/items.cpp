@@ -68,15 +68,47 @@ void append(std::string& out, const UString& text) {
   delete[] bytes;
 }
 
-LineOutcome mergeItemLine(RunContext& run, const FieldText* fields, std::size_t count) {
-  if (count < 5) return LineOutcome::Continue;
+// Positions beyond 10 are never read; positions the line does not reach stay empty.
+constexpr std::size_t kItemColumns = 10;
+
+// A key cell holding a ';', which would split the row in the declaration file.
+bool keyHoldsSemicolon(const RunContext& run, const LineFields& fields) {
+  for (std::size_t column : {TEKOD, UKOD, MEMBER_STATE, SZAORSZ}) {
+    if (fields.holdsSemicolon(column)) return true;
+  }
+  return run.formCode == 2010 && fields.holdsSemicolon(PADO);
+}
+
+// Reports under the line's number once the lines before it have been merged, so entries keep line order.
+void reportItemLine(RunContext& run, const char* message) {
+  settleItems(run);
+  run.report(message);
+}
+
+}  // namespace
+
+LineOutcome handleItemLine(RunContext& run, const LineFields& fields) {
+  if (fields.count >= 5 && fields.quoted && keyHoldsSemicolon(run, fields)) {
+    reportItemLine(run, message::kSemicolonInCell);
+    return LineOutcome::Continue;
+  }
+  // No item cell holds a line break: a quote opened by mistake has taken the lines after it, however many
+  // fields that leaves.
+  if (fields.breakCount != 0) {
+    reportItemLine(run, message::kLineBreakInItemCell);
+    return LineOutcome::Continue;
+  }
+  if (fields.count < 5) return LineOutcome::Continue;
+  FieldText texts[kItemColumns];
+  for (std::size_t i = 0; i < fields.count && i < kItemColumns; ++i) {
+    texts[i] = {fields.begin(i), fields.length(i)};
+  }
+
   int64_t quantities[4];
   try {
-    for (int i = 0; i < 4; ++i) quantities[i] = parseQuantity(fields[KGM + i].units, fields[KGM + i].length);
+    for (int i = 0; i < 4; ++i) quantities[i] = parseQuantity(texts[KGM + i].units, texts[KGM + i].length);
   } catch (const Exception&) {
-    // Entries keep the order of their lines: the lines still waiting in the table go first.
-    settleItems(run);
-    run.report(message::kInvalidNumber);
+    reportItemLine(run, message::kInvalidNumber);
     return LineOutcome::Continue;
   }
 
@@ -85,38 +117,15 @@ LineOutcome mergeItemLine(RunContext& run, const FieldText* fields, std::size_t 
   char16_t upperRooms[3][16];
   UString upperHolders[3];
   ItemKey key{};
-  key.parts[0] = padded(fields[TEKOD], 8, goodsRoom);
-  key.parts[1] = padded(fields[UKOD], 2, transactionRoom);
-  key.parts[2] = upperCased(fields[MEMBER_STATE], upperRooms[0], upperHolders[0]);
-  key.parts[3] = upperCased(fields[SZAORSZ], upperRooms[1], upperHolders[1]);
+  key.parts[0] = padded(texts[TEKOD], 8, goodsRoom);
+  key.parts[1] = padded(texts[UKOD], 2, transactionRoom);
+  key.parts[2] = upperCased(texts[MEMBER_STATE], upperRooms[0], upperHolders[0]);
+  key.parts[3] = upperCased(texts[SZAORSZ], upperRooms[1], upperHolders[1]);
   key.parts[4] =
-      run.formCode == 2010 ? upperCased(fields[PADO], upperRooms[2], upperHolders[2]) : ItemKey::Part{u"", 0};
+      run.formCode == 2010 ? upperCased(texts[PADO], upperRooms[2], upperHolders[2]) : ItemKey::Part{u"", 0};
 
   run.items.merge(key, quantities, run.lineNumber);
   return LineOutcome::Continue;
-}
-
-// Positions beyond 10 are never read; positions the line does not reach stay empty.
-constexpr std::size_t kItemColumns = 10;
-
-}  // namespace
-
-LineOutcome handleItemLine(RunContext& run, const std::vector<UString>& fields) {
-  FieldText texts[kItemColumns];
-  for (std::size_t i = 0; i < fields.size() && i < kItemColumns; ++i) {
-    texts[i] = {fields[i].units(), fields[i].length()};
-  }
-  const LineOutcome outcome = mergeItemLine(run, texts, fields.size());
-  settleItems(run);
-  return outcome;
-}
-
-LineOutcome handleItemLine(RunContext& run, const char16_t* line, const std::vector<FieldSpan>& spans) {
-  FieldText texts[kItemColumns];
-  for (std::size_t i = 0; i < spans.size() && i < kItemColumns; ++i) {
-    texts[i] = {line + spans[i].begin, spans[i].end - spans[i].begin};
-  }
-  return mergeItemLine(run, texts, spans.size());
 }
 
 void settleItems(RunContext& run) {

@@ -8,14 +8,12 @@
 #include "app/line_reader.h"
 #include "app/run_context.h"
 
-// State 3: merges one item line into the run's ItemTable, or reports an invalid number (also for a line
-// that would carry a total out of the signed 64-bit range) and adds nothing. Lines of fewer than five
-// fields are ignored. Always continues.
-LineOutcome handleItemLine(RunContext& run, const std::vector<UString>& fields);
-// The same for a normalised line and its field spans (splitFieldSpans), without a text per field. The
+// State 3: merges one item line into the run's ItemTable, or reports it and adds nothing: a key cell
+// holding a ';', a cell holding a line break, an invalid number (also for a line that would carry a total
+// out of the signed 64-bit range). Lines of fewer than five fields are ignored. Always continues. The
 // line may wait in the table's queue: settleItems() merges it, and must run before any other entry of the
 // error report is written and before the item section.
-LineOutcome handleItemLine(RunContext& run, const char16_t* line, const std::vector<FieldSpan>& spans);
+LineOutcome handleItemLine(RunContext& run, const LineFields& fields);
 // Merges the item lines still waiting and reports those that would have carried a total out of range.
 void settleItems(RunContext& run);
 

@@ -1,19 +1,10 @@
-// The line reader: detection, cutting, normalisation, classification and splitFields.
+// The line reader: detection, cutting, quoted cells, normalisation, classification and splitting.
 #include "app/line_reader.h"
 
 #include <bit>
 #include <cstring>
 
-namespace {
-
-UString copyUnits(const char16_t* units, uint32_t count) {
-  if (count == 0) return UString();
-  UStringBuffer buffer(count);
-  std::memcpy(buffer.data(), units, count * sizeof(char16_t));
-  return buffer.finish();
-}
-
-}  // namespace
+#include "charset/charset.h"
 
 bool looksLikeUtf8(const char* bytes, std::size_t size) {
   const auto* data = reinterpret_cast<const unsigned char*>(bytes);
@@ -49,7 +40,12 @@ bool looksLikeUtf8(const char* bytes, std::size_t size) {
 }
 
 const char* detectCharset(const char* bytes, std::size_t size) {
-  return looksLikeUtf8(bytes, size) ? "UTF-8" : "ISO-8859-2";
+  if (looksLikeUtf8(bytes, size)) return "UTF-8";
+  const auto* data = reinterpret_cast<const unsigned char*>(bytes);
+  for (std::size_t i = 0; i < size; ++i) {
+    if (data[i] >= 0x80 && data[i] <= 0x9F) return "windows-1250";
+  }
+  return "ISO-8859-2";
 }
 
 bool LineCutter::next(RawLine& line) {
@@ -76,62 +72,33 @@ bool LineCutter::next(RawLine& line) {
 
 namespace {
 
-// What normalisation does to a line: the range it keeps, and whether units inside that range change.
+// What normalisation does to a line without quotes: the range it keeps, and whether its commas become
+// separators.
 struct Normalisation {
   uint32_t begin;
   uint32_t end;
-  bool hasSemicolon;
-  bool unitsChange;
+  bool commaSeparated;
 };
 
-Normalisation scanNormalisation(const char16_t* units, uint32_t length, bool firstLine) {
-  uint32_t begin = 0;
-  uint32_t end = length;
-  if (firstLine && end > 0 && units[0] == 0xFEFF) begin = 1;
-  // A quote becomes a blank, so it is trimmed like one.
-  auto blank = [](char16_t unit) { return isBlankUnit(unit) || unit == u'"'; };
-  while (begin < end && blank(units[begin])) ++begin;
-  while (end > begin && (blank(units[end - 1]) || units[end - 1] == u';' || units[end - 1] == u',')) --end;
-  // One branch-free pass (the compiler vectorises it) tells which of ';', ',' and '"' occur.
+Normalisation scanNormalisation(const char16_t* units, uint32_t begin, uint32_t end) {
+  while (begin < end && isBlankUnit(units[begin])) ++begin;
+  while (end > begin && (isBlankUnit(units[end - 1]) || units[end - 1] == u';' || units[end - 1] == u','))
+    --end;
+  // One branch-free pass (the compiler vectorises it) tells which of ';' and ',' occur.
   // Sixteen-bit flags keep the vector lanes as wide as the units.
   uint16_t seen = 0;
   for (uint32_t i = begin; i < end; ++i) {
     const char16_t unit = units[i];
-    seen |= static_cast<uint16_t>((unit == u';') | (unit == u',') << 1 | (unit == u'"') << 2);
+    seen |= static_cast<uint16_t>((unit == u';') | (unit == u',') << 1);
   }
-  const bool hasSemicolon = (seen & 1) != 0;
-  const bool hasComma = (seen & 2) != 0;
-  const bool hasQuote = (seen & 4) != 0;
-  return Normalisation{begin, end, hasSemicolon, hasQuote || (hasComma && !hasSemicolon)};
+  return Normalisation{begin, end, seen == 2};
 }
 
-void rewriteUnits(const char16_t* from, char16_t* to, uint32_t count, bool hasSemicolon) {
-  for (uint32_t i = 0; i < count; ++i) {
-    char16_t unit = from[i];
-    if (unit == u'"') unit = u' ';
-    if (unit == u',' && !hasSemicolon) unit = u';';
-    to[i] = unit;
-  }
+bool holdsQuote(const char16_t* units, uint32_t begin, uint32_t end) {
+  unsigned quote = 0;
+  for (uint32_t i = begin; i < end; ++i) quote |= static_cast<unsigned>(units[i] == u'"');
+  return quote != 0;
 }
-
-}  // namespace
-
-UString normaliseLine(const UString& decoded, bool firstLine) {
-  const char16_t* units = decoded.units();
-  const Normalisation n = scanNormalisation(units, decoded.length(), firstLine);
-  if (n.begin == 0 && n.end == decoded.length() && !n.unitsChange) return decoded;
-  UStringBuffer buffer(n.end - n.begin);
-  rewriteUnits(units + n.begin, buffer.data(), n.end - n.begin, n.hasSemicolon);
-  return buffer.finish();
-}
-
-FieldSpan normaliseUnits(char16_t* line, uint32_t length, bool firstLine) {
-  const Normalisation n = scanNormalisation(line, length, firstLine);
-  if (n.unitsChange) rewriteUnits(line + n.begin, line + n.begin, n.end - n.begin, n.hasSemicolon);
-  return FieldSpan{n.begin, n.end};
-}
-
-namespace {
 
 // The field from `start` up to `end`, trimmed.
 FieldSpan trimmedSpan(const char16_t* units, uint32_t start, uint32_t end) {
@@ -140,13 +107,8 @@ FieldSpan trimmedSpan(const char16_t* units, uint32_t start, uint32_t end) {
   return FieldSpan{start, end};
 }
 
-}  // namespace
-
-void splitFieldSpans(const UString& line, std::vector<FieldSpan>& spans) {
-  splitFieldSpans(line.units(), line.length(), spans);
-}
-
-void splitFieldSpans(const char16_t* units, uint32_t length, std::vector<FieldSpan>& spans) {
+// Cuts a line without quoted cells at every ';', trimming each field.
+void cutAtSemicolons(const char16_t* units, uint32_t length, std::vector<FieldSpan>& spans) {
   spans.clear();
   if (length == 0) return;
   uint32_t start = 0;
@@ -176,51 +138,210 @@ void splitFieldSpans(const char16_t* units, uint32_t length, std::vector<FieldSp
   spans.push_back(trimmedSpan(units, start, length));
 }
 
-void splitFields(const UString& line, std::vector<UString>& fields) {
-  fields.clear();
-  std::vector<FieldSpan> spans;
-  splitFieldSpans(line, spans);
-  for (const FieldSpan& span : spans)
-    fields.push_back(copyUnits(line.units() + span.begin, span.end - span.begin));
-}
-
-std::vector<UString> splitFields(const UString& line) {
-  std::vector<UString> fields;
-  splitFields(line, fields);
-  return fields;
-}
-
-namespace {
-
-// Comments and lines in braces are skipped before they are split.
-bool mayBeContent(const char16_t* units, uint32_t length) {
-  if (length == 0) return false;
-  if (units[0] == u'#') return false;
-  return !(units[0] == u'{' && units[length - 1] == u'}');
-}
-
-}  // namespace
-
-bool isContentLine(const UString& line, std::vector<UString>& fields) {
-  fields.clear();
-  if (!mayBeContent(line.units(), line.length())) return false;
-  splitFields(line, fields);
-  for (const UString& field : fields) {
-    if (!field.isEmpty()) return true;
-  }
-  return false;
-}
-
-bool isContentLine(const UString& line, std::vector<FieldSpan>& spans) {
-  return isContentLine(line.units(), line.length(), spans);
-}
-
-bool isContentLine(const char16_t* line, uint32_t length, std::vector<FieldSpan>& spans) {
-  spans.clear();
-  if (!mayBeContent(line, length)) return false;
-  splitFieldSpans(line, length, spans);
+// Comments and lines in braces are skipped; so are lines without a field that holds anything.
+bool isContent(const char16_t* units, uint32_t length, const std::vector<FieldSpan>& spans) {
+  if (length == 0 || units[0] == u'#') return false;
+  if (units[0] == u'{' && units[length - 1] == u'}') return false;
   for (const FieldSpan& span : spans) {
     if (span.begin != span.end) return true;
   }
   return false;
+}
+
+bool isSeparator(char16_t unit) {
+  return unit == u';' || unit == u',';
+}
+
+}  // namespace
+
+UString LineFields::text(std::size_t field) const {
+  const uint32_t count = length(field);
+  if (count == 0) return UString();
+  UStringBuffer buffer(count);
+  std::memcpy(buffer.data(), begin(field), count * sizeof(char16_t));
+  return buffer.finish();
+}
+
+bool LineFields::holdsSemicolon(std::size_t field) const {
+  const char16_t* units = begin(field);
+  const uint32_t count = length(field);
+  for (uint32_t i = 0; i < count; ++i) {
+    if (units[i] == u';') return true;
+  }
+  return false;
+}
+
+LineReader::LineReader(const char* bytes, std::size_t size, const char* charset)
+    : cutter_(bytes, size), bytes_(bytes), size_(size), charset_(charset) {}
+
+std::size_t LineReader::quotesEnd() {
+  // Looked for once, from the end, and only when a cell is left open at the end of a line.
+  if (!quotesEndKnown_) {
+    quotesEnd_ = 0;
+    for (std::size_t i = size_; i > 0; --i) {
+      if (bytes_[i - 1] == '"') {
+        quotesEnd_ = i;
+        break;
+      }
+    }
+    quotesEndKnown_ = true;
+  }
+  return quotesEnd_;
+}
+
+bool LineReader::appendDecoded(const RawLine& raw) {
+  if (raw.holdsNul) return false;
+  const auto* bytes = reinterpret_cast<const unsigned char*>(raw.bytes);
+  unsigned char high = 0;
+  for (std::size_t i = 0; i < raw.size; ++i) high |= bytes[i];
+  const std::size_t at = units_.size();
+  if (high < 0x80) {
+    // Bytes below 0x80 decode to themselves in every charset a run uses, and never to a zero unit: the
+    // cutter ends lines at a NUL byte.
+    units_.resize(at + raw.size);
+    for (std::size_t i = 0; i < raw.size; ++i) units_[at + i] = bytes[i];
+    return true;
+  }
+  const UString decoded = decodeBytes(raw.bytes, raw.size, charset_);
+  const char16_t* units = decoded.units();
+  // The overlong UTF-8 form C0 80 decodes to U+0000, which would cut a field short in the output.
+  unsigned zero = 0;
+  for (uint32_t i = 0; i < decoded.length(); ++i) zero |= static_cast<unsigned>(units[i] == 0);
+  if (zero != 0) return false;
+  units_.insert(units_.end(), units, units + decoded.length());
+  return true;
+}
+
+bool LineReader::next(ReadLine& line) {
+  units_.clear();
+  breaks_.clear();
+  RawLine raw{};
+  if (!cutter_.next(raw)) return false;
+  ++linesRead_;
+  line = ReadLine{};
+  line.number = linesRead_;
+  line.lastNumber = linesRead_;
+  if (!appendDecoded(raw)) {
+    line.damage = ReadLine::Damage::NulByte;
+    return true;
+  }
+  const uint32_t length = static_cast<uint32_t>(units_.size());
+  const uint32_t begin = linesRead_ == 1 && length > 0 && units_[0] == 0xFEFF ? 1 : 0;
+  if (holdsQuote(units_.data(), begin, length)) {
+    if (!readQuoted(line, begin)) line.damage = ReadLine::Damage::NulByte;
+    return true;
+  }
+  // Nearly every line: no quote, so every ';' (or, in a line without one, every ',') separates.
+  const Normalisation n = scanNormalisation(units_.data(), begin, length);
+  char16_t* units = units_.data() + n.begin;
+  const uint32_t kept = n.end - n.begin;
+  if (n.commaSeparated) {
+    for (uint32_t i = 0; i < kept; ++i) {
+      if (units[i] == u',') units[i] = u';';
+    }
+  }
+  cutAtSemicolons(units, kept, spans_);
+  line.units = units;
+  line.length = kept;
+  line.content = isContent(units, kept, spans_);
+  line.fields = LineFields{units, spans_.data(), spans_.size(), false, 0};
+  return true;
+}
+
+bool LineReader::readQuoted(ReadLine& line, uint32_t begin) {
+  separators_.clear();
+  enum class State { FieldStart, InField, InQuote } state = State::FieldStart;
+  uint32_t opener = 0;
+  uint32_t i = begin;
+  for (;;) {
+    const uint32_t length = static_cast<uint32_t>(units_.size());
+    for (; i < length; ++i) {
+      const char16_t unit = units_[i];
+      if (state == State::InQuote) {
+        if (unit != u'"') continue;
+        if (i + 1 < length && units_[i + 1] == u'"') {
+          ++i;  // a doubled quote is text
+        } else {
+          state = State::InField;
+        }
+      } else if (isSeparator(unit)) {
+        separators_.push_back(i);
+        state = State::FieldStart;
+      } else if (state == State::FieldStart && unit == u'"') {
+        state = State::InQuote;
+        opener = i;
+      } else if (!isBlankUnit(unit)) {
+        state = State::InField;
+      }
+    }
+    if (state != State::InQuote) break;
+    if (quotesEnd() > cutter_.position()) {
+      // The cell goes on over the line end, which reads as one blank.
+      RawLine raw{};
+      if (!cutter_.next(raw)) break;
+      ++linesRead_;
+      line.lastNumber = linesRead_;
+      breaks_.push_back(length);
+      units_.push_back(u' ');
+      if (!appendDecoded(raw)) {
+        line.number = linesRead_;
+        return false;
+      }
+      continue;
+    }
+    // No quote follows: the opening one was an ordinary quote, and the rest is read unquoted.
+    for (uint32_t j = opener + 1; j < length; ++j) {
+      if (isSeparator(units_[j])) separators_.push_back(j);
+    }
+    break;
+  }
+  const uint32_t length = static_cast<uint32_t>(units_.size());
+  for (uint32_t j = begin; j < length; ++j) {
+    if (units_[j] == u'"') units_[j] = u' ';
+  }
+  splitFields(line, begin, length);
+  return true;
+}
+
+void LineReader::splitFields(ReadLine& line, uint32_t begin, uint32_t end) {
+  const char16_t* units = units_.data();
+  while (begin < end && isBlankUnit(units[begin])) ++begin;
+  // Trailing blanks and separators go; a ';' or ',' inside a quoted cell is text and stays.
+  std::size_t kept = separators_.size();
+  while (end > begin) {
+    const char16_t unit = units[end - 1];
+    if (isBlankUnit(unit)) {
+      --end;
+      continue;
+    }
+    while (kept > 0 && separators_[kept - 1] > end - 1) --kept;
+    if (!isSeparator(unit) || kept == 0 || separators_[kept - 1] != end - 1) break;
+    --end;
+    --kept;
+  }
+  bool semicolon = false;
+  for (std::size_t k = 0; k < kept; ++k) semicolon = semicolon || units[separators_[k]] == u';';
+  const char16_t separator = semicolon ? u';' : u',';
+
+  spans_.clear();
+  if (begin < end) {
+    uint32_t start = begin;
+    for (std::size_t k = 0; k < kept; ++k) {
+      const uint32_t at = separators_[k];
+      if (units[at] != separator) continue;
+      spans_.push_back(trimmedSpan(units, start, at));
+      start = at + 1;
+    }
+    spans_.push_back(trimmedSpan(units, start, end));
+    for (FieldSpan& span : spans_) {
+      span.begin -= begin;
+      span.end -= begin;
+    }
+  }
+  std::size_t breakCount = 0;
+  for (uint32_t at : breaks_) breakCount += at >= begin && at < end ? 1 : 0;
+  line.units = units + begin;
+  line.length = end - begin;
+  line.content = isContent(line.units, line.length, spans_);
+  line.fields = LineFields{line.units, spans_.data(), spans_.size(), true, breakCount};
 }

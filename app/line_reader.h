@@ -1,4 +1,5 @@
-// The line reader: charset detection over the file image, cutting lines, normalising and splitting them.
+// The line reader: charset detection over the file image, cutting lines, quoted cells, normalising and
+// splitting fields.
 #pragma once
 
 #include <cstddef>
@@ -10,7 +11,9 @@
 // True when the bytes hold no sequence that rules out UTF-8 (a sequence cut off by the end is fine;
 // overlong forms and encoded surrogates are not looked for). An empty image counts as UTF-8.
 bool looksLikeUtf8(const char* bytes, std::size_t size);
-// "UTF-8" or "ISO-8859-2", the charset every line of the image is decoded with.
+// The charset every line of the image is decoded with: "UTF-8" when the bytes may be UTF-8; otherwise
+// "windows-1250" when a byte from 0x80 to 0x9F occurs (control codes in ISO-8859-2, but letters and
+// punctuation in the Windows code page that spreadsheets on Hungarian Windows save), else "ISO-8859-2".
 const char* detectCharset(const char* bytes, std::size_t size);
 
 // One line of the image, without its end.
@@ -28,6 +31,8 @@ class LineCutter {
   LineCutter(const char* bytes, std::size_t size) : bytes_(bytes), size_(size) {}
   // False when the image has ended. A line holding a NUL is the last one given.
   bool next(RawLine& line);
+  // Where the next line starts.
+  std::size_t position() const { return start_; }
 
  private:
   const char* bytes_;
@@ -35,31 +40,84 @@ class LineCutter {
   std::size_t start_ = 0;
 };
 
-// Drops a leading U+FEFF on the first line, turns '"' into blanks, trims blanks at both ends, drops
-// trailing ';', ',' and blanks, and turns ',' into ';' when the line has no ';'.
-UString normaliseLine(const UString& decoded, bool firstLine);
-
 // A field of a normalised line: the units from `begin` up to `end` of the line, already trimmed.
 struct FieldSpan {
   uint32_t begin;
   uint32_t end;
 };
-// The fields of a normalised line as spans, cut and trimmed exactly as splitFields does, without copying.
-void splitFieldSpans(const UString& line, std::vector<FieldSpan>& spans);
-void splitFieldSpans(const char16_t* line, uint32_t length, std::vector<FieldSpan>& spans);
-// Answers like isContentLine below, with the fields as spans.
-bool isContentLine(const UString& line, std::vector<FieldSpan>& spans);
-bool isContentLine(const char16_t* line, uint32_t length, std::vector<FieldSpan>& spans);
 
-// normaliseLine in place, for a line decoded into a buffer of its own: rewrites the units of `line` and
-// gives the range of them that the normalised line is.
-FieldSpan normaliseUnits(char16_t* line, uint32_t length, bool firstLine);
+// A line as the handlers see it: its normalised units and its fields as spans over them.
+struct LineFields {
+  const char16_t* units = u"";
+  const FieldSpan* spans = nullptr;
+  std::size_t count = 0;
+  // The line held a quote, so a cell may hold a ';' or a line end.
+  bool quoted = false;
+  // Line ends inside quoted cells that the line holds (each read as one blank).
+  std::size_t breakCount = 0;
 
-// The fields of a normalised line, cut at every ';' and trimmed; an empty line has none.
-std::vector<UString> splitFields(const UString& line);
-// The same into a reused vector, for the line loop.
-void splitFields(const UString& line, std::vector<UString>& fields);
+  uint32_t length(std::size_t field) const {
+    return field < count ? spans[field].end - spans[field].begin : 0;
+  }
+  const char16_t* begin(std::size_t field) const { return field < count ? units + spans[field].begin : u""; }
+  // The field as a text of its own; empty for a field the line does not reach.
+  UString text(std::size_t field) const;
+  // A ';' stands in the field: only a quoted cell can hold one.
+  bool holdsSemicolon(std::size_t field) const;
+};
 
-// Splits a normalised line into `fields` and answers whether it goes to a handler: comments ("#..."),
-// lines in braces, empty lines and lines whose fields are all empty are skipped.
-bool isContentLine(const UString& line, std::vector<UString>& fields);
+// What the reader gives for each line of the image.
+struct ReadLine {
+  // The number of the line's first physical line; a quoted cell may carry it over further ones.
+  int32_t number = 0;
+  // The number of its last physical line.
+  int32_t lastNumber = 0;
+  // A physical line held a NUL byte, or a unit that must not stand inside a line; `number` is that
+  // physical line's number and nothing else of the line is given.
+  enum class Damage { None, NulByte } damage = Damage::None;
+  // The line goes to a handler: not a comment, not a line in braces, not a line of empty fields.
+  bool content = false;
+  LineFields fields;
+  // The normalised line: quotes as blanks, trimmed, trailing separators dropped.
+  const char16_t* units = u"";
+  uint32_t length = 0;
+};
+
+// Reads the image line by line: decodes each physical line with the charset, follows quoted cells over
+// line ends, normalises, splits and classifies. The units of a line stay valid until the next call.
+//
+// Quoted cells are read as spreadsheets write them: a cell opens at a '"' that is the first non-blank unit
+// of the line or after a separator that stands outside quoted cells; inside it "" is text and the next lone
+// '"' closes it. A ';' or ',' inside a quoted cell is text. The line's separator is ';' when one stands
+// outside quoted cells, ',' otherwise. Every '"' reads as a blank. A cell still open at the end of a line
+// goes on over the line end (read as one blank) when a '"' follows later in the image; otherwise its
+// opening quote was an ordinary one and the rest of the line is read unquoted.
+class LineReader {
+ public:
+  LineReader(const char* bytes, std::size_t size, const char* charset);
+  // False when the image has ended.
+  bool next(ReadLine& line);
+  // Physical lines read so far.
+  int32_t linesRead() const { return linesRead_; }
+
+ private:
+  bool appendDecoded(const RawLine& raw);
+  bool readQuoted(ReadLine& line, uint32_t begin);
+  void splitFields(ReadLine& line, uint32_t begin, uint32_t end);
+
+  // One past the image's last '"' byte, 0 when it holds none.
+  std::size_t quotesEnd();
+
+  LineCutter cutter_;
+  const char* bytes_;
+  std::size_t size_;
+  const char* charset_;
+  std::size_t quotesEnd_ = 0;
+  bool quotesEndKnown_ = false;
+  int32_t linesRead_ = 0;
+  std::vector<char16_t> units_;
+  std::vector<FieldSpan> spans_;
+  std::vector<uint32_t> breaks_;
+  // Separators outside quoted cells, by position, while a line with quotes is read.
+  std::vector<uint32_t> separators_;
+};

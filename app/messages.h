@@ -20,6 +20,17 @@ inline constexpr const char* kMissingSecondChapter = "Hi\xE1nyz\xF3 sor: 1;1\nMi
 inline constexpr const char* kInvalidNumber =
     "\xC9rv\xE9nytelen sz\xE1m; k\xE9rj\xFCk, ne haszn\xE1ljon ezres elv\xE1laszt\xF3t.\n"
     "Invalid number, please do not use thousands separators.";
+// A quoted cell holds a ';' in a field that is written to the declaration file, whose separator it is.
+inline constexpr const char* kSemicolonInCell =
+    "A cell\xE1"
+    "ban pontosvessz\xF5 \xE1ll, amelyet a bevall\xE1sf\xE1jl nem tud t\xE1rolni.\n"
+    "The cell holds a semicolon, which the declaration file cannot hold.";
+// A quoted cell of an item line goes on over a line end: no item cell holds one, so most likely a quote
+// was opened by mistake and took the lines after it.
+inline constexpr const char* kLineBreakInItemCell =
+    "A t\xE9telsor egyik cell\xE1j\xE1"
+    "ban sort\xF6r\xE9s \xE1ll; ellen\xF5rizze az id\xE9z\xF5jeleket.\n"
+    "A cell of the item line holds a line break; check the quotes.";
 // A NUL byte inside the file: what follows it cannot be trusted to be the declaration.
 inline constexpr const char* kNulByte =
     "A sorban NUL b\xE1jt \xE1ll, ez\xE9rt a f\xE1jl h\xE1tral\xE9v\xF5 r\xE9sz\xE9t nem dolgoztuk fel.\n"

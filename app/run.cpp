@@ -71,89 +71,33 @@ bool closeCleanly(std::FILE*& file) {
   return clean && closed;
 }
 
-// Bytes below 0x80 decode to themselves in both charsets a run uses; nearly every line is such, and going
-// straight to the units spares the charset lookup of decodeBytes, the largest cost of a line.
-UString decodeLine(const RawLine& raw, const char* charset) {
-  if (raw.size == 0) return UString();
-  const auto* bytes = reinterpret_cast<const unsigned char*>(raw.bytes);
-  unsigned char high = 0;
-  for (std::size_t i = 0; i < raw.size; ++i) high |= bytes[i];
-  if (high >= 0x80) return decodeBytes(raw.bytes, raw.size, charset);
-  // The image is at most kMaxInputBytes long, so a line's length fits.
-  UStringBuffer buffer(static_cast<uint32_t>(raw.size));
-  char16_t* out = buffer.data();
-  for (std::size_t i = 0; i < raw.size; ++i) out[i] = bytes[i];
-  return buffer.finish();
-}
-
-bool holdsNulUnit(const UString& text) {
-  // Branch-free, so the compiler vectorises the pass that every line takes.
-  const char16_t* units = text.units();
-  unsigned zero = 0;
-  for (uint32_t i = 0; i < text.length(); ++i) zero |= static_cast<unsigned>(units[i] == 0);
-  return zero != 0;
-}
-
-// The units of an item line, decoded into a buffer reused from line to line; false when they hold a zero
-// unit. A line of bytes below 0x80 never does: the cutter ends lines at a NUL byte.
-bool decodeItemLine(const RawLine& raw, const char* charset, std::vector<char16_t>& units) {
-  const auto* bytes = reinterpret_cast<const unsigned char*>(raw.bytes);
-  unsigned char high = 0;
-  for (std::size_t i = 0; i < raw.size; ++i) high |= bytes[i];
-  if (high < 0x80) {
-    units.resize(raw.size);
-    for (std::size_t i = 0; i < raw.size; ++i) units[i] = bytes[i];
-    return true;
+LineOutcome handleLine(RunContext& run, const LineFields& fields) {
+  switch (run.lineState) {
+    case 0:
+    case 2:
+      return handleChapterLine(run, fields);
+    case 1:
+      return handleIdentificationLine(run, fields);
+    default:
+      return handleItemLine(run, fields);
   }
-  const UString decoded = decodeBytes(raw.bytes, raw.size, charset);
-  units.assign(decoded.units(), decoded.units() + decoded.length());
-  return !holdsNulUnit(decoded);
 }
 
 void processLines(RunContext& run, const std::string& image) {
-  const char* charset = detectCharset(image.data(), image.size());
-  LineCutter cutter(image.data(), image.size());
-  RawLine raw{};
-  std::vector<UString> fields;
-  std::vector<FieldSpan> spans;
-  std::vector<char16_t> units;
-  auto reportNul = [&run] {
-    settleItems(run);
-    ++run.lineNumber;
-    run.report(message::kNulByte);
-  };
-  while (cutter.next(raw)) {
-    if (run.lineState == 3) {
-      // Item lines, nearly all of a declaration, are read in one reused buffer and through spans: no
-      // text per line or per field.
-      if (raw.holdsNul || !decodeItemLine(raw, charset, units)) return reportNul();
-      const FieldSpan kept =
-          normaliseUnits(units.data(), static_cast<uint32_t>(units.size()), run.lineNumber == 0);
-      ++run.lineNumber;
-      const char16_t* line = units.data() + kept.begin;
-      if (isContentLine(line, kept.end - kept.begin, spans)) handleItemLine(run, line, spans);
-      continue;
+  LineReader reader(image.data(), image.size(), detectCharset(image.data(), image.size()));
+  ReadLine line;
+  while (reader.next(line)) {
+    if (line.damage != ReadLine::Damage::None) {
+      // Entries keep the order of their lines: item lines still waiting go first.
+      settleItems(run);
+      run.lineNumber = line.number;
+      run.report(message::kNulByte);
+      return;
     }
-    const UString decoded = decodeLine(raw, charset);
-    // The overlong UTF-8 form C0 80 decodes to U+0000, which would cut a field short in the output.
-    if (raw.holdsNul || holdsNulUnit(decoded)) return reportNul();
-    const UString line = normaliseLine(decoded, run.lineNumber == 0);
-    ++run.lineNumber;
-    if (!isContentLine(line, fields)) continue;
-    LineOutcome outcome = LineOutcome::Continue;
-    switch (run.lineState) {
-      case 0:
-      case 2:
-        outcome = handleChapterLine(run, fields);
-        break;
-      case 1:
-        outcome = handleIdentificationLine(run, fields);
-        break;
-      default:
-        outcome = handleItemLine(run, fields);
-        break;
-    }
-    if (outcome == LineOutcome::Stop) return;
+    // Entries name the line's first physical line; counting goes on from its last.
+    run.lineNumber = line.number;
+    if (line.content && handleLine(run, line.fields) == LineOutcome::Stop) return;
+    run.lineNumber = line.lastNumber;
   }
 }
 

@@ -37,10 +37,10 @@ enum Position { MC01, M003_G, M003, MEV, MHO, VGEA002 = 14 };
 
 }  // namespace
 
-LineOutcome handleChapterLine(RunContext& run, const std::vector<UString>& fields) {
+LineOutcome handleChapterLine(RunContext& run, const LineFields& fields) {
   const bool first = run.lineState == 0;
   const int32_t chapter = first ? 0 : 1;
-  if (fields.size() < 2 || !fieldIs(fields[0], chapter) || !fieldIs(fields[1], 1)) {
+  if (fields.count < 2 || !fieldIs(fields.text(0), chapter) || !fieldIs(fields.text(1), 1)) {
     run.report(first ? message::kMissingFirstChapter : message::kMissingSecondChapter);
     return LineOutcome::Stop;
   }
@@ -49,9 +49,9 @@ LineOutcome handleChapterLine(RunContext& run, const std::vector<UString>& field
   return LineOutcome::Continue;
 }
 
-LineOutcome handleIdentificationLine(RunContext& run, const std::vector<UString>& fields) {
+LineOutcome handleIdentificationLine(RunContext& run, const LineFields& fields) {
   UString* values = run.identification;
-  for (std::size_t i = 0; i < fields.size() && i < kIdentificationFieldCount; ++i) values[i] = fields[i];
+  for (std::size_t i = 0; i < fields.count && i < kIdentificationFieldCount; ++i) values[i] = fields.text(i);
 
   if (values[MC01] != UString(u"2010") && values[MC01] != UString(u"2012")) {
     run.report(message::kBadFormCode);
@@ -78,6 +78,16 @@ LineOutcome handleIdentificationLine(RunContext& run, const std::vector<UString>
     } else {
       values[MEV] = valueOf(static_cast<int32_t>(year % 100), 10, 2, u'0');
       values[MHO] = valueOf(month, 10, 2, u'0');
+    }
+  }
+
+  // Checked last, so that a line yields at most one entry.
+  if (run.ok && fields.quoted) {
+    for (int i = 0; i < kIdentificationFieldCount; ++i) {
+      if (fields.holdsSemicolon(i)) {
+        run.report(message::kSemicolonInCell);
+        break;
+      }
     }
   }
 

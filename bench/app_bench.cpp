@@ -1,8 +1,8 @@
-// Micro-benchmarks of the per-line app calls: parsing quantities and cutting a line into fields.
+// Micro-benchmarks of the per-line app calls: parsing quantities and reading lines into fields.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
-#include <vector>
+#include <string>
 
 #include "app/line_reader.h"
 #include "app/quantity.h"
@@ -47,37 +47,34 @@ void BM_parseQuantity_Rejected(benchmark::State& state) {
 }
 BENCHMARK(BM_parseQuantity_Rejected);
 
-// A typical normalised item line of form 2010, and one with blanks around its fields.
-const char16_t kItemLine[] = u"1234;84713000;11;DE;CN;1234,567;12;123456,5;130000;DE123456789";
-const char16_t kBlankItemLine[] = u"1234 ; 84713000 ;11; DE ;CN ; 1234,567;12 ;123456,5; 130000 ;DE123456789";
+// Reading item lines of form 2010 through the line reader, per line: plain lines, lines with blanks
+// around their fields, and lines as a spreadsheet quotes them.
+const char kItemLine[] = "1234;84713000;11;DE;CN;1234,567;12;123456,5;130000;DE123456789\r\n";
+const char kBlankItemLine[] = "1234 ; 84713000 ;11; DE ;CN ; 1234,567;12 ;123456,5; 130000 ;DE123456789\r\n";
+const char kQuotedItemLine[] =
+    "1234;\"84713000\";\"11\";\"DE\";\"CN\";1234,567;12;123456,5;130000;\"DE123456789\"\r\n";
 
-// The field texts the opening sections are handed: one text per field.
-void BM_splitFields_Texts(benchmark::State& state) {
-  UString line(kItemLine);
-  std::vector<UString> fields;
+void readLines(benchmark::State& state, const char* line) {
+  std::string image;
+  for (int i = 0; i < 1000; ++i) image += line;
   for (auto _ : state) {
-    splitFields(line, fields);
-    benchmark::DoNotOptimize(fields.data());
+    LineReader reader(image.data(), image.size(), "UTF-8");
+    ReadLine read;
+    while (reader.next(read)) benchmark::DoNotOptimize(read.fields.count);
   }
+  state.SetItemsProcessed(state.iterations() * 1000);
 }
-BENCHMARK(BM_splitFields_Texts);
-
-// The spans the item lines are read through: no text per field.
-void spans(benchmark::State& state, const char16_t* units) {
-  UString line(units);
-  std::vector<FieldSpan> fields;
-  for (auto _ : state) {
-    splitFieldSpans(line, fields);
-    benchmark::DoNotOptimize(fields.data());
-  }
+void BM_LineReader_Item(benchmark::State& state) {
+  readLines(state, kItemLine);
 }
-void BM_splitFieldSpans_Item(benchmark::State& state) {
-  spans(state, kItemLine);
+void BM_LineReader_Blanks(benchmark::State& state) {
+  readLines(state, kBlankItemLine);
 }
-void BM_splitFieldSpans_Blanks(benchmark::State& state) {
-  spans(state, kBlankItemLine);
+void BM_LineReader_Quoted(benchmark::State& state) {
+  readLines(state, kQuotedItemLine);
 }
-BENCHMARK(BM_splitFieldSpans_Item);
-BENCHMARK(BM_splitFieldSpans_Blanks);
+BENCHMARK(BM_LineReader_Item);
+BENCHMARK(BM_LineReader_Blanks);
+BENCHMARK(BM_LineReader_Quoted);
 
 }  // namespace

@@ -11,8 +11,14 @@
 
 namespace {
 
-std::vector<UString> fields(const std::u16string& line) {
-  return splitFields(UString(line.data(), static_cast<uint32_t>(line.size())));
+// Hands one line to the item step as the run's reader gives it.
+void handle(RunContext& run, const std::string& line) {
+  LineReader reader(line.data(), line.size(), "UTF-8");
+  ReadLine read;
+  ASSERT_TRUE(reader.next(read));
+  run.lineNumber = read.number;
+  handleItemLine(run, read.fields);
+  settleItems(run);
 }
 
 TEST(ItemStep, ALineThatWouldCarryATotalOutOfRangeAddsNothing) {
@@ -21,10 +27,10 @@ TEST(ItemStep, ALineThatWouldCarryATotalOutOfRangeAddsNothing) {
   ASSERT_NE(run.errors, nullptr);
   run.lineState = 3;
   run.formCode = 2012;
-  handleItemLine(run, fields(u"1;1;1;AT;CN;1;2;9223372036854775;-9223372036854775"));
+  handle(run, "1;1;1;AT;CN;1;2;9223372036854775;-9223372036854775");
   ASSERT_TRUE(run.ok);
   // Its first three values fit; the last would leave the range.
-  handleItemLine(run, fields(u"2;1;1;AT;CN;5;5;-5;-1"));
+  handle(run, "2;1;1;AT;CN;5;5;-5;-1");
   EXPECT_FALSE(run.ok);
   ASSERT_EQ(run.items.records().size(), 1u);
   const ItemRecord& record = run.items.records()[0];
@@ -33,7 +39,7 @@ TEST(ItemStep, ALineThatWouldCarryATotalOutOfRangeAddsNothing) {
   EXPECT_EQ(record.invoicedAmount, 9223372036854775000);
   EXPECT_EQ(record.statisticalValue, -9223372036854775000);
   // A rejected quantity on a new key creates no record.
-  handleItemLine(run, fields(u"3;2;1;AT;CN;1;1.000.000"));
+  handle(run, "3;2;1;AT;CN;1;1.000.000");
   EXPECT_EQ(run.items.records().size(), 1u);
   std::fclose(run.errors);
 }

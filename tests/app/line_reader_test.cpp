@@ -1,22 +1,17 @@
-// The line reader: detection against the byte table, cutting lines, normalisation, classification and
-// splitFields.
+// The line reader: detection against the byte table, cutting lines, quoted cells, normalisation,
+// classification and splitting.
 #include "app/line_reader.h"
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "charset/charset.h"
+
 namespace {
-
-std::u16string units(const UString& text) {
-  return std::u16string(text.units(), text.length());
-}
-
-UString text(const std::u16string& s) {
-  return UString(s.data(), static_cast<uint32_t>(s.size()));
-}
 
 // The detection rule byte by byte as the table gives it, a second way of computing the same answer.
 bool utf8ByTable(const std::string& bytes) {
@@ -68,7 +63,31 @@ TEST(Detection, Utf8OrIso88592) {
   };
   for (const auto& row : rows) {
     EXPECT_EQ(looksLikeUtf8(row.bytes.data(), row.bytes.size()), row.utf8) << row.bytes;
-    EXPECT_STREQ(detectCharset(row.bytes.data(), row.bytes.size()), row.utf8 ? "UTF-8" : "ISO-8859-2");
+    if (row.utf8) {
+      EXPECT_STREQ(detectCharset(row.bytes.data(), row.bytes.size()), "UTF-8");
+    }
+  }
+}
+
+// A file that is not UTF-8 is Windows-1250 as soon as it holds a byte that ISO-8859-2 leaves to control
+// codes and Windows-1250 to letters and punctuation.
+TEST(Detection, Windows1250OnlyWhenABytePastAsciiIsAControlCodeInIso88592) {
+  const struct {
+    std::string bytes;
+    const char* charset;
+  } rows[] = {
+      {"K\xE9sz", "ISO-8859-2"},
+      {"\xE1rv\xEDzt\xFBr\xF5 t\xFCk\xF6rf\xFAr\xF3g\xE9p", "ISO-8859-2"},  // only bytes 0xA0 to 0xFF
+      {"a\x80", "windows-1250"},                                            // the euro sign
+      {"\x84J\xFAliusi\x94 \x96 5 \x80", "windows-1250"},
+      {"\x8A\x9A\x8D\x9D\x8E\x9E\x8F\x9F", "windows-1250"},
+      {"a\x9F\xFF", "windows-1250"},
+      {"\xC3\xA9\x84", "windows-1250"},  // a valid sequence, then a lone byte that rules out UTF-8
+      {"\xC3\x84", "UTF-8"},             // 0x84 continuing a sequence
+      {"\xFF\xA0\xBF", "ISO-8859-2"},
+  };
+  for (const auto& row : rows) {
+    EXPECT_STREQ(detectCharset(row.bytes.data(), row.bytes.size()), row.charset) << row.bytes;
   }
 }
 
@@ -141,65 +160,211 @@ TEST(LineCutter, ANulBeforeTheEndMarksItsLineAndEndsTheCutting) {
   }
 }
 
-TEST(NormaliseLine, QuotesBlanksTrailingSeparatorsAndCommas) {
-  const struct {
-    std::u16string decoded;
-    bool firstLine;
-    std::u16string normalised;
-  } rows[] = {
-      {u"0;1", false, u"0;1"},
-      {u"  0;1 \t", false, u"0;1"},
-      {u"\"0\",\"1\"", false, u"0 ; 1"},
-      {u"0;1;;;", false, u"0;1"},
-      {u"0;1 ; ,", false, u"0;1"},
-      {u";;;", false, u""},
-      {u"1,5;2", false, u"1,5;2"},  // a ';' keeps the commas
-      {u"a,b,,", false, u"a;b"},
-      {u"\uFEFF0;1", true, u"0;1"},
-      {u"\uFEFF0;1", false, u"\uFEFF0;1"},  // only the first line loses the mark
-      {u"\uFEFF", true, u""},
-      {u"say \"hi\";x", false, u"say  hi ;x"},
-      {u"\u00A0x\u00A0", false, u"\u00A0x\u00A0"},  // a no-break space is not a blank
-  };
-  for (const auto& row : rows) {
-    EXPECT_EQ(units(normaliseLine(text(row.decoded), row.firstLine)), row.normalised)
-        << std::string(row.decoded.begin(), row.decoded.end());
-  }
+// What the reader gives for one line: its numbers, whether it goes to a handler, and its fields in UTF-8.
+struct Read {
+  int number;
+  int lastNumber;
+  bool content;
+  std::vector<std::string> fields;
+  bool damaged = false;
+  bool operator==(const Read&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Read& read) {
+  out << read.number << "-" << read.lastNumber << (read.content ? " content" : " skipped")
+      << (read.damaged ? " damaged" : "") << " [";
+  for (const std::string& field : read.fields) out << "|" << field;
+  return out << "|]";
 }
 
-TEST(SplitFields, CutsAtEverySemicolonAndTrimsEachField) {
-  using Fields = std::vector<std::u16string>;
-  const struct {
-    std::u16string line;
-    Fields fields;
-  } rows[] = {
-      {u"", {}},
-      {u"a", {u"a"}},
-      {u"a;;b", {u"a", u"", u"b"}},
-      {u" a ; b\t;c ", {u"a", u"b", u"c"}},
-      {u";", {u"", u""}},
-      {u"x;\u00E1rv\u00EDzt\u0171r\u0151", {u"x", u"\u00E1rv\u00EDzt\u0171r\u0151"}},
-  };
-  for (const auto& row : rows) {
-    Fields fields;
-    for (const UString& field : splitFields(text(row.line))) fields.push_back(units(field));
-    EXPECT_EQ(fields, row.fields);
-  }
+std::string utf8(const char16_t* units, uint32_t length) {
+  char* bytes = encodeText(UString(units, length), "UTF-8");
+  std::string text(bytes);
+  delete[] bytes;
+  return text;
 }
 
-TEST(IsContentLine, SkipsCommentsBracesAndEmptyFieldLines) {
+std::vector<Read> readAll(const std::string& image, const char* charset = "UTF-8") {
+  LineReader reader(image.data(), image.size(), charset);
+  std::vector<Read> lines;
+  ReadLine line;
+  while (reader.next(line)) {
+    Read read{line.number, line.lastNumber, line.content, {}};
+    read.damaged = line.damage != ReadLine::Damage::None;
+    for (std::size_t i = 0; i < line.fields.count; ++i)
+      read.fields.push_back(utf8(line.fields.begin(i), line.fields.length(i)));
+    lines.push_back(read);
+    if (read.damaged) break;
+  }
+  return lines;
+}
+
+using Lines = std::vector<Read>;
+
+TEST(LineReader, NormalisesAndSplitsLinesWithoutQuotedCellsAsBefore) {
   const struct {
-    std::u16string line;
-    bool content;
+    std::string image;
+    Lines lines;
   } rows[] = {
-      {u"", false},           {u"# note", false}, {u"#0;1", false}, {u"{fejezet;sorrend}", false},
-      {u"{anything}", false}, {u"{open", true},   {u"x}", true},    {u"; ;", false},
-      {u"0;1", true},         {u";x", true},
+      {"0;1", {{1, 1, true, {"0", "1"}}}},
+      {"  0;1 \t", {{1, 1, true, {"0", "1"}}}},
+      {"\"0\",\"1\"", {{1, 1, true, {"0", "1"}}}},
+      {"0;1;;;\n0;1 ; ,", {{1, 1, true, {"0", "1"}}, {2, 2, true, {"0", "1"}}}},
+      {";;;", {{1, 1, false, {}}}},
+      {"; ;", {{1, 1, false, {}}}},
+      {"1,5;2", {{1, 1, true, {"1,5", "2"}}}},  // a ';' keeps the commas
+      {"a,b,,", {{1, 1, true, {"a", "b"}}}},
+      {"\xEF\xBB\xBF"
+       "0;1",
+       {{1, 1, true, {"0", "1"}}}},
+      {"x\n\xEF\xBB\xBF"
+       "0;1",
+       {{1, 1, true, {"x"}}, {2, 2, true, {"0", "1"}}}},  // decoding drops the mark at any line's start
+      {"say \"hi\";x", {{1, 1, true, {"say  hi", "x"}}}},
+      {"\xC2\xA0x\xC2\xA0", {{1, 1, true, {"\xC2\xA0x\xC2\xA0"}}}},  // a no-break space is not a blank
+      {" a ; b\t;c ", {{1, 1, true, {"a", "b", "c"}}}},
+      {"# note\n#0;1\n{fejezet;sorrend}\n{anything}\n{open\nx}\n;x",
+       {{1, 1, false, {"# note"}},
+        {2, 2, false, {"#0", "1"}},
+        {3, 3, false, {"{fejezet", "sorrend}"}},
+        {4, 4, false, {"{anything}"}},
+        {5, 5, true, {"{open"}},
+        {6, 6, true, {"x}"}},
+        {7, 7, true, {"", "x"}}}},
   };
-  std::vector<UString> fields;
-  for (const auto& row : rows) {
-    EXPECT_EQ(isContentLine(text(row.line), fields), row.content)
-        << std::string(row.line.begin(), row.line.end());
+  for (const auto& row : rows) EXPECT_EQ(readAll(row.image), row.lines) << row.image;
+}
+
+TEST(LineReader, QuotedCellsAsSpreadsheetsWriteThem) {
+  const struct {
+    std::string image;
+    Lines lines;
+  } rows[] = {
+      // A comma-separated export quotes the cells that hold its separator.
+      {"1,8471300,11,de,CN,\"1,5\",,100,110,de123456789",
+       {{1, 1, true, {"1", "8471300", "11", "de", "CN", "1,5", "", "100", "110", "de123456789"}}}},
+      {"a;\"b;c\";d", {{1, 1, true, {"a", "b;c", "d"}}}},
+      {"\"a,b\",c", {{1, 1, true, {"a,b", "c"}}}},
+      {"\"a;b\",c", {{1, 1, true, {"a;b", "c"}}}},  // a quoted ';' does not choose the separator
+      {"x;\"say \"\"hi\"\"\";y", {{1, 1, true, {"x", "say   hi", "y"}}}},
+      {"a;\"b;\"", {{1, 1, true, {"a", "b;"}}}},  // a quoted trailing ';' is text
+      {"a;\"b,\" , ;", {{1, 1, true, {"a", "b,"}}}},
+      {"a; \"b;c\" ;d", {{1, 1, true, {"a", "b;c", "d"}}}},
+      {"a;\"b\"c;d", {{1, 1, true, {"a", "b c", "d"}}}},  // text after the closing quote stays in the field
+      {"a;b\"c;d\"", {{1, 1, true, {"a", "b c", "d"}}}},  // a quote inside a field opens nothing
+      {"1;12\"", {{1, 1, true, {"1", "12"}}}},
+      {"a;\"b;c", {{1, 1, true, {"a", "b", "c"}}}},  // never closed: an ordinary quote
+      {"1;2,\"3;4\"", {{1, 1, true, {"1", "2, 3;4"}}}},
+      {"\"\";x", {{1, 1, true, {"", "x"}}}},
+      {"\"#x;y\"", {{1, 1, false, {"#x;y"}}}},
+      {"\"{fejezet\";\"sorrend}\"", {{1, 1, false, {"{fejezet", "sorrend}"}}}},
+  };
+  for (const auto& row : rows) EXPECT_EQ(readAll(row.image), row.lines) << row.image;
+}
+
+TEST(LineReader, AQuotedCellGoesOnOverLineEndsWhenAQuoteFollows) {
+  const struct {
+    std::string image;
+    Lines lines;
+  } rows[] = {
+      {"0;\"a\nb\";c\nx", {{1, 2, true, {"0", "a b", "c"}}, {3, 3, true, {"x"}}}},
+      {"\"a\r\nb\r\rc\"\r\nx", {{1, 4, true, {"a b  c"}}, {5, 5, true, {"x"}}}},  // CR CR: two ends
+      {"a;\"b\n\nc;d\";e", {{1, 3, true, {"a", "b  c;d", "e"}}}},
+      {"a;\"\nb\"", {{1, 2, true, {"a", "b"}}}},
+      // No quote after the line: the opening quote is an ordinary one.
+      {"a;\"b\nc;d", {{1, 1, true, {"a", "b"}}, {2, 2, true, {"c", "d"}}}},
+      {"a;\"b\"\"\nc;d", {{1, 1, true, {"a", "b"}}, {2, 2, true, {"c", "d"}}}},
+      // A NUL byte stops the reading on the physical line where it stands.
+      {std::string("a;\"b\nc\0d\ne\"", 11), {{2, 2, false, {}, true}}},
+      {"\xC0\x80", {{1, 1, false, {}, true}}},
+  };
+  for (const auto& row : rows) EXPECT_EQ(readAll(row.image), row.lines) << row.image;
+}
+
+// The rule for lines before quoted cells: quotes become blanks, the line is trimmed, trailing separators
+// and blanks go, a line without ';' is cut at its commas, every field is trimmed.
+std::vector<std::u16string> fieldsByPlainRule(std::u16string line) {
+  for (char16_t& unit : line) {
+    if (unit == u'"') unit = u' ';
+  }
+  auto blank = [](char16_t unit) { return unit <= 0x20; };
+  std::size_t begin = 0;
+  std::size_t end = line.size();
+  while (begin < end && blank(line[begin])) ++begin;
+  while (end > begin && (blank(line[end - 1]) || line[end - 1] == u';' || line[end - 1] == u',')) --end;
+  line = line.substr(begin, end - begin);
+  if (line.find(u';') == std::u16string::npos) {
+    for (char16_t& unit : line) {
+      if (unit == u',') unit = u';';
+    }
+  }
+  std::vector<std::u16string> fields;
+  if (line.empty()) return fields;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i <= line.size(); ++i) {
+    if (i < line.size() && line[i] != u';') continue;
+    std::size_t b = start;
+    std::size_t e = i;
+    while (b < e && blank(line[b])) ++b;
+    while (e > b && blank(line[e - 1])) --e;
+    fields.push_back(line.substr(b, e - b));
+    start = i + 1;
+  }
+  return fields;
+}
+
+// Lines in which no separator stands inside a quoted cell: fields of unquoted text (a quote only after
+// their first unit), closed quoted cells without separators, and a last cell that never closes. Units
+// that share a byte with ';' (U+3B00, U+803B) or have their top bit set must not count as separators.
+TEST(LineReader, LinesWithoutQuotedSeparatorsReadAsByThePlainRule) {
+  const char16_t text[] = {u'a', u'0', u' ', u'\t', u'"', 0x3B00, 0x803B, 0x00E9, 0x00A0, 0xFFFD};
+  const char16_t quoted[] = {u'a', u' ', u'\t', 0x3B00, 0x00E9};
+  const char16_t separators[] = {u';', u','};
+  std::mt19937 random(1250);
+  auto pick = [&random](const auto& alphabet) { return alphabet[random() % std::size(alphabet)]; };
+  for (int round = 0; round < 20000; ++round) {
+    std::u16string line;
+    const int fields = static_cast<int>(random() % 6);
+    for (int f = 0; f < fields; ++f) {
+      if (f > 0) line += pick(separators);
+      line.append(random() % 2, u' ');
+      switch (random() % 3) {
+        case 0:          // unquoted text
+          line += u'y';  // a quote as the first unit would open a cell
+          for (int n = static_cast<int>(random() % 5); n > 0; --n) line += pick(text);
+          break;
+        case 1:  // a quoted cell with doubled quotes inside, and text after it
+          line += u'"';
+          for (int n = static_cast<int>(random() % 5); n > 0; --n) {
+            if (random() % 4 == 0) line += u"\"\"";
+            line += pick(quoted);
+          }
+          line += u'"';
+          if (random() % 2 == 0) {  // a quote right after the closing one would be a doubled quote
+            line += u'b';
+            for (int n = static_cast<int>(random() % 3); n > 0; --n) line += pick(text);
+          }
+          break;
+        default:  // nothing
+          break;
+      }
+    }
+    if (random() % 8 == 0) {  // a last cell that never closes: its quote is an ordinary one
+      line += u";\"";
+      for (int n = static_cast<int>(random() % 6); n > 0; --n)
+        line += random() % 3 == 0 ? pick(separators) : pick(quoted);
+    }
+    char* bytes = encodeText(UString(line.data(), static_cast<uint32_t>(line.size())), "UTF-8");
+    const std::string image(bytes);
+    delete[] bytes;
+    const Lines read = readAll(image);
+    std::vector<std::string> expected;
+    for (const std::u16string& field : fieldsByPlainRule(line))
+      expected.push_back(utf8(field.data(), static_cast<uint32_t>(field.size())));
+    ASSERT_EQ(read.size(), image.empty() ? 0u : 1u) << image;
+    if (!image.empty()) {
+      ASSERT_EQ(read[0].fields, expected) << image;
+    }
   }
 }
 

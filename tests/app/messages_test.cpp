@@ -33,6 +33,12 @@ TEST(Messages, EveryTextIsTheIso88592FormOfItsUtf8Wording) {
       {message::kNulByte,
        "A sorban NUL bájt áll, ezért a fájl hátralévő részét nem dolgoztuk fel.\nThe line contains a NUL "
        "byte, so the rest of the file was not processed."},
+      {message::kSemicolonInCell,
+       "A cellában pontosvessző áll, amelyet a bevallásfájl nem tud tárolni.\nThe cell holds a semicolon, "
+       "which the declaration file cannot hold."},
+      {message::kLineBreakInItemCell,
+       "A tételsor egyik cellájában sortörés áll; ellenőrizze az idézőjeleket.\nA cell of the item line "
+       "holds a line break; check the quotes."},
       {message::kCannotRead, "A fájl nem olvasható: %s\nThe file cannot be read: %s"},
       {message::kTooLarge, "A fájl túl nagy: %s\nThe file is too large: %s"},
       {message::kOutOfMemory,

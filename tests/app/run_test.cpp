@@ -58,6 +58,15 @@ const std::string kNul =
     "line "
     "contains a NUL byte, so the rest of the file was not processed.";
 
+const std::string kSemicolonInCell =
+    "A cell\xE1"
+    "ban pontosvessz\xF5 \xE1ll, amelyet a bevall\xE1sf\xE1jl nem tud t\xE1rolni.\nThe cell holds a "
+    "semicolon, which the declaration file cannot hold.";
+const std::string kLineBreakInItemCell =
+    "A t\xE9telsor egyik cell\xE1j\xE1"
+    "ban sort\xF6r\xE9s \xE1ll; ellen\xF5rizze az id\xE9z\xF5jeleket.\nA cell of "
+    "the item line holds a line break; check the quotes.";
+
 const std::string kWorkedItems =
     "1;8471300;11;de;CN;1,5;;100;110;de123456789\r\n"
     "2;08471300;11;DE;CN;2.25;;50,5;60;DE123456789\r\n"
@@ -135,6 +144,75 @@ TEST(Run, Declarations) {
            kFtaHeader},
       {"a NUL as the very last byte just ends the input", kOpening2010 + kWorkedItems + std::string(1, '\0'),
        true, kSections2010 + kRtaHeader + kWorkedRows},
+  };
+  for (const Case& row : rows) expectRun(row);
+}
+
+// Files as spreadsheets save them: quoted cells, cells with line breaks, Windows-1250.
+TEST(Run, SpreadsheetExports) {
+  const std::string identification2010 = "2010;12345678;12345678;2021;6;Kiss Anna;;;;;;;;";
+  const std::string comma2010 = "0,1\n2010,12345678,12345678,2021,6,Kiss Anna,,,,,,,,,0042\n1,1\n";
+  const Case rows[] = {
+      {"a comma-separated export quotes its decimal commas",
+       comma2010 +
+           "1,8471300,11,de,CN,\"1,5\",,100,110,de123456789\n2,08471300,11,DE,CN,\"2,25\",,\"50,5\",60,"
+           "DE123456789\n3,85171200,1,AT,CN,\"0,25\",2,20,20,ATU12345678\n",
+       true, kSections2010 + kRtaHeader + kWorkedRows},
+      {"a quoted ';' in the remark cannot reach the file; reading goes on",
+       "0;1\r\n" + identification2010 + "\"Helyesb\xC3\xADt\xC3\xA9s; 2\";0042\r\n1;1\r\n1;1;1;AT;CN;x\r\n",
+       false, entry(2, kSemicolonInCell) + entry(4, kInvalidNumber)},
+      {"a quoted ';' in a name",
+       "0;1\r\n2010;12345678;12345678;2021;6;\"Kov\xC3\xA1"
+       "cs; P\xC3\xA9ter\";;;\r\n1;1\r\n",
+       false, entry(2, kSemicolonInCell)},
+      {"a bad identifier is the line's only entry", "0;1\r\n2010;1234567;1234567;2021;6;\"a;b\"\r\n1;1\r\n",
+       false, entry(2, kBadProvider)},
+      {"a quoted ';' in a key cell of an item line, in a quantity, and in an unread partner",
+       kOpening2010 +
+           "1;\"8471300;1\";11;DE;CN;1\r\n2;1;\"1;1\";DE;CN;1\r\n3;1;1;\"D;E\";CN;1\r\n"
+           "4;1;1;DE;\"C;N\";1\r\n5;1;1;DE;CN;1;;;;\"DE;1\"\r\n6;1;1;DE;CN;\"1;5\"\r\n7;1;1;DE;CN;1\r\n",
+       false,
+       entry(4, kSemicolonInCell) + entry(5, kSemicolonInCell) + entry(6, kSemicolonInCell) +
+           entry(7, kSemicolonInCell) + entry(8, kSemicolonInCell) + entry(9, kInvalidNumber)},
+      {"form 2012 does not read the partner", kOpening2012 + "1;1;1;AT;CN;1;;;;\"DE;1\"\r\n", true,
+       kSections2012 + kFtaHeader + "00001;00000001;01;AT;CN;1;;;\r\n"},
+      {"a remark with a line break; a later entry names its own line",
+       "0;1\r\n" + identification2010 + "\"J\xC3\xBAniusi\r\nm\xC3\xA1sodik \"\"sor\"\"\";0042\r\n1;1\r\n" +
+           kWorkedItems + "4;1;1;AT;CN;x\r\n",
+       false, entry(8, kInvalidNumber)},
+      {"a remark with a line break and doubled quotes",
+       "0;1\r\n" + identification2010 + "\"J\xC3\xBAniusi\r\nm\xC3\xA1sodik \"\"sor\"\"\";0042\r\n1;1\r\n" +
+           kWorkedItems,
+       true,
+       sections("2010;12345678;12345678;21;06;Kiss Anna;;;;;;;;J\xFAniusi m\xE1sodik   sor;42") + kRtaHeader +
+           kWorkedRows},
+      {"an opening quote that never closes is an ordinary one",
+       kOpening2012 + "1;\"8471300;11;DE;CN;1\r\n2;8471300;11;DE;CN;12\r\n", true,
+       kSections2012 + kFtaHeader + "00001;08471300;11;DE;CN;13;;;\r\n"},
+      {"a quote after a number is a blank", kOpening2012 + "1;8471300;11;DE;CN;12\"\r\n", true,
+       kSections2012 + kFtaHeader + "00001;08471300;11;DE;CN;12;;;\r\n"},
+      {"a cell opened by mistake in a short line",
+       kOpening2012 + "1;\"\r\n2;8471300;11;DE;CN;2\"\r\n3;8471300;11;DE;CN;3\r\n", false,
+       entry(4, kLineBreakInItemCell)},
+      {"a cell opened by mistake takes the lines after it and is reported",
+       kOpening2012 + "1;8471300;11;DE;\"CN;1\r\n2;8471300;11;DE;CN;2\r\n3;8471300;11;DE;CN\";3\r\n"
+                      "4;8471300;11;DE;CN;x\r\n",
+       false, entry(4, kSemicolonInCell) + entry(7, kInvalidNumber)},
+      {"likewise in a comma-separated file",
+       comma2010 + "1,8471300,11,DE,CN,1,,,,\"DE1\n2,8471300,11,DE,CN,\"2,5\",,,,DE1\n3,1,1,DE,CN,x\n", false,
+       entry(4, kLineBreakInItemCell) + entry(6, kInvalidNumber)},
+      {"Windows-1250: letters ISO-8859-2 has, and marks it has not",
+       "0;1\r\n2012;12345678;12345678;2021;7;Szab\xF3 \x9E"
+       "ofia;;;;;;;;\x84\x8A\x94 \x96 5 \x80 "
+       "\x8A\x9A\x8D\x9D\x8E\x9E\x8F\x9F;\r\n1;1\r\n1;87089997;11;at;\x9E;125,75\r\n",
+       true,
+       kChapter0 + kIdentificationHeader +
+           latin2("2012;12345678;12345678;21;07;Szabó žofia;;;;;;;;?Š? ? 5 ? ŠšŤťŽžŹź;") + "\r\n\r\n" +
+           kChapter1 + kFtaHeader + latin2("00001;87089997;11;AT;Ž;125;;;") + "\r\n"},
+      {"bytes from 0xA0 up only: still ISO-8859-2",
+       "0;1\r\n2012;12345678;12345678;2021;7;\xA9\xB9\xAB\xBB\xAE\xBE\xE1\xF5\xFB\r\n", true,
+       kChapter0 + kIdentificationHeader +
+           "2012;12345678;12345678;21;07;\xA9\xB9\xAB\xBB\xAE\xBE\xE1\xF5\xFB;;;;;;;;;\r\n\r\n" + kFtaHeader},
   };
   for (const Case& row : rows) expectRun(row);
 }
