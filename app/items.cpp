@@ -5,6 +5,7 @@
 
 #include "app/messages.h"
 #include "app/quantity.h"
+#include "app/spreadsheet_errors.h"
 #include "charset/case_mapping.h"
 #include "charset/charset.h"
 #include "text/exception.h"
@@ -88,9 +89,16 @@ void reportItemLine(RunContext& run, const char* message) {
 }  // namespace
 
 LineOutcome handleItemLine(RunContext& run, const LineFields& fields) {
-  if (fields.count >= 5 && fields.quoted && keyHoldsSemicolon(run, fields)) {
-    reportItemLine(run, message::kSemicolonInCell);
-    return LineOutcome::Continue;
+  if (fields.count >= 5) {
+    const std::string errorValue = spreadsheetErrorEntry(fields, kItemColumns);
+    if (!errorValue.empty()) {
+      reportItemLine(run, errorValue.c_str());
+      return LineOutcome::Continue;
+    }
+    if (fields.quoted && keyHoldsSemicolon(run, fields)) {
+      reportItemLine(run, message::kSemicolonInCell);
+      return LineOutcome::Continue;
+    }
   }
   // No item cell holds a line break: a quote opened by mistake has taken the lines after it, however many
   // fields that leaves.
@@ -98,7 +106,12 @@ LineOutcome handleItemLine(RunContext& run, const LineFields& fields) {
     reportItemLine(run, message::kLineBreakInItemCell);
     return LineOutcome::Continue;
   }
-  if (fields.count < 5) return LineOutcome::Continue;
+  // One or two fields: a repeated chapter line or a stray note. Three or four: a goods line cut short.
+  if (fields.count < 3) return LineOutcome::Continue;
+  if (fields.count < 5) {
+    reportItemLine(run, message::kIncompleteItemLine);
+    return LineOutcome::Continue;
+  }
   FieldText texts[kItemColumns];
   for (std::size_t i = 0; i < fields.count && i < kItemColumns; ++i) {
     texts[i] = {fields.begin(i), fields.length(i)};

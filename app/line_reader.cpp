@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstring>
 
+#include "app/spreadsheet_errors.h"
 #include "charset/charset.h"
 
 bool looksLikeUtf8(const char* bytes, std::size_t size) {
@@ -138,9 +139,11 @@ void cutAtSemicolons(const char16_t* units, uint32_t length, std::vector<FieldSp
   spans.push_back(trimmedSpan(units, start, length));
 }
 
-// Comments and lines in braces are skipped; so are lines without a field that holds anything.
+// Comments and lines in braces are skipped; so are lines without a field that holds anything. A line that
+// starts with a spreadsheet's error value ("#N/A") is not a comment.
 bool isContent(const char16_t* units, uint32_t length, const std::vector<FieldSpan>& spans) {
-  if (length == 0 || units[0] == u'#') return false;
+  if (length == 0) return false;
+  if (units[0] == u'#') return isSpreadsheetError(units + spans[0].begin, spans[0].end - spans[0].begin);
   if (units[0] == u'{' && units[length - 1] == u'}') return false;
   for (const FieldSpan& span : spans) {
     if (span.begin != span.end) return true;
@@ -189,8 +192,8 @@ std::size_t LineReader::quotesEnd() {
   return quotesEnd_;
 }
 
-bool LineReader::appendDecoded(const RawLine& raw) {
-  if (raw.holdsNul) return false;
+ReadLine::Damage LineReader::appendDecoded(const RawLine& raw) {
+  if (raw.holdsNul) return ReadLine::Damage::NulByte;
   const auto* bytes = reinterpret_cast<const unsigned char*>(raw.bytes);
   unsigned char high = 0;
   for (std::size_t i = 0; i < raw.size; ++i) high |= bytes[i];
@@ -200,16 +203,22 @@ bool LineReader::appendDecoded(const RawLine& raw) {
     // cutter ends lines at a NUL byte.
     units_.resize(at + raw.size);
     for (std::size_t i = 0; i < raw.size; ++i) units_[at + i] = bytes[i];
-    return true;
+    return ReadLine::Damage::None;
   }
   const UString decoded = decodeBytes(raw.bytes, raw.size, charset_);
   const char16_t* units = decoded.units();
-  // The overlong UTF-8 form C0 80 decodes to U+0000, which would cut a field short in the output.
+  // Overlong UTF-8 forms decode to U+0000, which would cut a field short in the output, and to line ends,
+  // which would split a row of it (so do four-byte forms whose low sixteen bits are one).
   unsigned zero = 0;
-  for (uint32_t i = 0; i < decoded.length(); ++i) zero |= static_cast<unsigned>(units[i] == 0);
-  if (zero != 0) return false;
+  unsigned lineEnd = 0;
+  for (uint32_t i = 0; i < decoded.length(); ++i) {
+    zero |= static_cast<unsigned>(units[i] == 0);
+    lineEnd |= static_cast<unsigned>(units[i] == u'\n' || units[i] == u'\r');
+  }
+  if (zero != 0) return ReadLine::Damage::NulByte;
+  if (lineEnd != 0) return ReadLine::Damage::LineEndInside;
   units_.insert(units_.end(), units, units + decoded.length());
-  return true;
+  return ReadLine::Damage::None;
 }
 
 bool LineReader::next(ReadLine& line) {
@@ -221,14 +230,12 @@ bool LineReader::next(ReadLine& line) {
   line = ReadLine{};
   line.number = linesRead_;
   line.lastNumber = linesRead_;
-  if (!appendDecoded(raw)) {
-    line.damage = ReadLine::Damage::NulByte;
-    return true;
-  }
+  line.damage = appendDecoded(raw);
+  if (line.damage != ReadLine::Damage::None) return true;
   const uint32_t length = static_cast<uint32_t>(units_.size());
   const uint32_t begin = linesRead_ == 1 && length > 0 && units_[0] == 0xFEFF ? 1 : 0;
   if (holdsQuote(units_.data(), begin, length)) {
-    if (!readQuoted(line, begin)) line.damage = ReadLine::Damage::NulByte;
+    line.damage = readQuoted(line, begin);
     return true;
   }
   // Nearly every line: no quote, so every ';' (or, in a line without one, every ',') separates.
@@ -248,7 +255,7 @@ bool LineReader::next(ReadLine& line) {
   return true;
 }
 
-bool LineReader::readQuoted(ReadLine& line, uint32_t begin) {
+ReadLine::Damage LineReader::readQuoted(ReadLine& line, uint32_t begin) {
   separators_.clear();
   enum class State { FieldStart, InField, InQuote } state = State::FieldStart;
   uint32_t opener = 0;
@@ -283,9 +290,10 @@ bool LineReader::readQuoted(ReadLine& line, uint32_t begin) {
       line.lastNumber = linesRead_;
       breaks_.push_back(length);
       units_.push_back(u' ');
-      if (!appendDecoded(raw)) {
+      const ReadLine::Damage damage = appendDecoded(raw);
+      if (damage != ReadLine::Damage::None) {
         line.number = linesRead_;
-        return false;
+        return damage;
       }
       continue;
     }
@@ -300,7 +308,7 @@ bool LineReader::readQuoted(ReadLine& line, uint32_t begin) {
     if (units_[j] == u'"') units_[j] = u' ';
   }
   splitFields(line, begin, length);
-  return true;
+  return ReadLine::Damage::None;
 }
 
 void LineReader::splitFields(ReadLine& line, uint32_t begin, uint32_t end) {

@@ -72,10 +72,11 @@ struct ReadLine {
   int32_t number = 0;
   // The number of its last physical line.
   int32_t lastNumber = 0;
-  // A physical line held a NUL byte, or a unit that must not stand inside a line; `number` is that
-  // physical line's number and nothing else of the line is given.
-  enum class Damage { None, NulByte } damage = Damage::None;
-  // The line goes to a handler: not a comment, not a line in braces, not a line of empty fields.
+  // A physical line held a NUL byte (also as the overlong UTF-8 form C0 80), or a line end decoded from an
+  // overlong form; `number` is that physical line's number and nothing else of the line is given.
+  enum class Damage { None, NulByte, LineEndInside } damage = Damage::None;
+  // The line goes to a handler: not a comment (a line starting with '#', unless its first field is a
+  // spreadsheet's error value), not a line in braces, not a line of empty fields.
   bool content = false;
   LineFields fields;
   // The normalised line: quotes as blanks, trimmed, trailing separators dropped.
@@ -101,8 +102,8 @@ class LineReader {
   int32_t linesRead() const { return linesRead_; }
 
  private:
-  bool appendDecoded(const RawLine& raw);
-  bool readQuoted(ReadLine& line, uint32_t begin);
+  ReadLine::Damage appendDecoded(const RawLine& raw);
+  ReadLine::Damage readQuoted(ReadLine& line, uint32_t begin);
   void splitFields(ReadLine& line, uint32_t begin, uint32_t end);
 
   // One past the image's last '"' byte, 0 when it holds none.

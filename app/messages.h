@@ -31,6 +31,29 @@ inline constexpr const char* kLineBreakInItemCell =
     "A t\xE9telsor egyik cell\xE1j\xE1"
     "ban sort\xF6r\xE9s \xE1ll; ellen\xF5rizze az id\xE9z\xF5jeleket.\n"
     "A cell of the item line holds a line break; check the quotes.";
+// A cell holds what a spreadsheet writes for a failed formula; "%s" receives the value.
+inline constexpr const char* kSpreadsheetError =
+    "A cell\xE1"
+    "ban t\xE1"
+    "bl\xE1zatkezel\xF5-hiba\xE9rt\xE9k \xE1ll (%s); jav\xEDtsa a k\xE9pletet.\n"
+    "The cell holds a spreadsheet error value (%s); correct the formula.";
+// The input ended before the item section began.
+inline constexpr const char* kMissingIdentification =
+    "Hi\xE1nyz\xF3 sor: az azonos\xEDt\xF3 sor (MC01;M003_G;M003;MEV;MHO;...)\n"
+    "Missing line: the identification line (MC01;M003_G;M003;MEV;MHO;...)";
+inline constexpr const char* kIncompleteItemLine =
+    "Hi\xE1nyos t\xE9telsor: legal\xE1"
+    "bb TEKOD, UKOD, RTA/FTA \xE9s SZAORSZ kell.\n"
+    "Incomplete item line: TEKOD, UKOD, RTA/FTA and SZAORSZ are needed at least.";
+inline constexpr const char* kUtf16 =
+    "A f\xE1jl UTF-16 k\xF3"
+    "dol\xE1s\xFA (Unicode sz\xF6veg); mentse CSV UTF-8 vagy CSV form\xE1tumban.\n"
+    "The file is in UTF-16 (Unicode text); save it as CSV UTF-8 or CSV.";
+// A line end decoded from an overlong UTF-8 form: it would split a row of the declaration file.
+inline constexpr const char* kInvalidByteSequence =
+    "A sorban \xE9rv\xE9nytelen b\xE1jtsorozat \xE1ll, ez\xE9rt a f\xE1jl h\xE1tral\xE9v\xF5 r\xE9sz\xE9t "
+    "nem "
+    "dolgoztuk fel.\nThe line contains an invalid byte sequence, so the rest of the file was not processed.";
 // A NUL byte inside the file: what follows it cannot be trusted to be the declaration.
 inline constexpr const char* kNulByte =
     "A sorban NUL b\xE1jt \xE1ll, ez\xE9rt a f\xE1jl h\xE1tral\xE9v\xF5 r\xE9sz\xE9t nem dolgoztuk fel.\n"

@@ -83,7 +83,31 @@ LineOutcome handleLine(RunContext& run, const LineFields& fields) {
   }
 }
 
+bool startsWithUtf16Mark(const std::string& image) {
+  return image.size() >= 2 &&
+         ((image[0] == '\xFF' && image[1] == '\xFE') || (image[0] == '\xFE' && image[1] == '\xFF'));
+}
+
+// The entry for an input that ended in a state before the item section, or null.
+const char* missingAtEnd(int32_t lineState) {
+  switch (lineState) {
+    case 0:
+      return message::kMissingFirstChapter;
+    case 1:
+      return message::kMissingIdentification;
+    case 2:
+      return message::kMissingSecondChapter;
+    default:
+      return nullptr;
+  }
+}
+
 void processLines(RunContext& run, const std::string& image) {
+  if (startsWithUtf16Mark(image)) {
+    run.lineNumber = 1;
+    run.report(message::kUtf16);
+    return;
+  }
   LineReader reader(image.data(), image.size(), detectCharset(image.data(), image.size()));
   ReadLine line;
   while (reader.next(line)) {
@@ -91,13 +115,20 @@ void processLines(RunContext& run, const std::string& image) {
       // Entries keep the order of their lines: item lines still waiting go first.
       settleItems(run);
       run.lineNumber = line.number;
-      run.report(message::kNulByte);
+      run.report(line.damage == ReadLine::Damage::NulByte ? message::kNulByte
+                                                          : message::kInvalidByteSequence);
       return;
     }
     // Entries name the line's first physical line; counting goes on from its last.
     run.lineNumber = line.number;
     if (line.content && handleLine(run, line.fields) == LineOutcome::Stop) return;
     run.lineNumber = line.lastNumber;
+  }
+  // A declaration without its opening sections is never a success; one whose item section has begun may
+  // hold no items (a month without trade).
+  if (const char* missing = missingAtEnd(run.lineState)) {
+    run.lineNumber = reader.linesRead() + 1;
+    run.report(missing);
   }
 }
 

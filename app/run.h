@@ -14,8 +14,9 @@ struct RunOutcome {
   int exitStatus = 1;
 };
 
-// The largest input taken: every line number of a larger file might not fit its signed 32-bit counter.
-inline constexpr std::uintmax_t kMaxInputBytes = 0x7FFFFFFF;
+// The largest input taken: in a larger file the line numbers, up to the one after its last line, might not
+// fit their signed 32-bit counter.
+inline constexpr std::uintmax_t kMaxInputBytes = 0x7FFFFFFE;
 
 // Converts `input` into "<name>-output.csv" beside it, or writes "<name>-error.txt" when problems were
 // found; exactly one of them is left after a run that got past reading the input, none otherwise.

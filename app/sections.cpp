@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/messages.h"
+#include "app/spreadsheet_errors.h"
 #include "charset/charset.h"
 #include "text/exception.h"
 #include "text/value_format.h"
@@ -82,11 +83,16 @@ LineOutcome handleIdentificationLine(RunContext& run, const LineFields& fields) 
   }
 
   // Checked last, so that a line yields at most one entry.
-  if (run.ok && fields.quoted) {
-    for (int i = 0; i < kIdentificationFieldCount; ++i) {
-      if (fields.holdsSemicolon(i)) {
-        run.report(message::kSemicolonInCell);
-        break;
+  if (run.ok) {
+    const std::string errorValue = spreadsheetErrorEntry(fields, kIdentificationFieldCount);
+    if (!errorValue.empty()) {
+      run.report(errorValue.c_str());
+    } else if (fields.quoted) {
+      for (int i = 0; i < kIdentificationFieldCount; ++i) {
+        if (fields.holdsSemicolon(i)) {
+          run.report(message::kSemicolonInCell);
+          break;
+        }
       }
     }
   }

@@ -83,12 +83,12 @@ TEST(HostileInput, FilesWithAKnownOutcome) {
       {"item line with 1,000,000 semicolons", kOpening2012 + "1;1;11;AT;CN;1" + manySemicolons + "x\r\n",
        true, declarationOutput},
       // Trailing separators are dropped, so the line is empty and skipped like a blank line.
-      {"line of only 1,000,000 semicolons", manySemicolons, true, kFtaHeader},
+      {"line of only 1,000,000 semicolons", manySemicolons, false, entry(2, message::kMissingFirstChapter)},
       {"only NUL bytes", std::string(65536, '\0'), false, entry(1, message::kNulByte)},
-      // UTF-16 puts a NUL beside every ASCII character: the first line is reported, nothing is misread.
-      {"UTF-16LE with a byte-order mark", utf16(declaration, true, true), false, entry(1, message::kNulByte)},
-      {"UTF-16BE with a byte-order mark", utf16(declaration, false, true), false,
-       entry(1, message::kNulByte)},
+      // A "Unicode text" save is recognised by its mark; without one, the NUL beside every ASCII
+      // character stops the reading on the first line, and nothing is misread.
+      {"UTF-16LE with a byte-order mark", utf16(declaration, true, true), false, entry(1, message::kUtf16)},
+      {"UTF-16BE with a byte-order mark", utf16(declaration, false, true), false, entry(1, message::kUtf16)},
       {"UTF-16LE without a byte-order mark", utf16(declaration, true, false), false,
        entry(1, message::kNulByte)},
   };

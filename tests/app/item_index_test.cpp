@@ -210,7 +210,7 @@ std::string spelledDeclaration(const std::string& tail) {
          "{T_SORSZ;TEKOD;UKOD;RTA;SZAORSZ;KGM;KIEGME;SZAOSSZ;STAERT;PADO}\r\n"
          ";;;\r\n\r\n\" \"\r\n\n\r"
          "5;847130;01;DE;CN\r\n"
-         "6;847130;01\r\n"
+         "6;847130\r\n"
          "7;84\"7130;11;AT;CN;1\r\n"
          "\xEF\xBB\xBF"
          "8;847130;01;DE;CN;;1\r\n" +

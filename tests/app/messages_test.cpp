@@ -39,6 +39,23 @@ TEST(Messages, EveryTextIsTheIso88592FormOfItsUtf8Wording) {
       {message::kLineBreakInItemCell,
        "A tételsor egyik cellájában sortörés áll; ellenőrizze az idézőjeleket.\nA cell of the item line "
        "holds a line break; check the quotes."},
+      {message::kSpreadsheetError,
+       "A cellában táblázatkezelő-hibaérték áll (%s); javítsa a képletet.\nThe cell holds a spreadsheet "
+       "error "
+       "value (%s); correct the formula."},
+      {message::kMissingIdentification,
+       "Hiányzó sor: az azonosító sor (MC01;M003_G;M003;MEV;MHO;...)\nMissing line: the identification line "
+       "(MC01;M003_G;M003;MEV;MHO;...)"},
+      {message::kIncompleteItemLine,
+       "Hiányos tételsor: legalább TEKOD, UKOD, RTA/FTA és SZAORSZ kell.\nIncomplete item line: TEKOD, UKOD, "
+       "RTA/FTA and SZAORSZ are needed at least."},
+      {message::kUtf16,
+       "A fájl UTF-16 kódolású (Unicode szöveg); mentse CSV UTF-8 vagy CSV formátumban.\nThe file is in "
+       "UTF-16 "
+       "(Unicode text); save it as CSV UTF-8 or CSV."},
+      {message::kInvalidByteSequence,
+       "A sorban érvénytelen bájtsorozat áll, ezért a fájl hátralévő részét nem dolgoztuk fel.\nThe line "
+       "contains an invalid byte sequence, so the rest of the file was not processed."},
       {message::kCannotRead, "A fájl nem olvasható: %s\nThe file cannot be read: %s"},
       {message::kTooLarge, "A fájl túl nagy: %s\nThe file is too large: %s"},
       {message::kOutOfMemory,

@@ -67,6 +67,31 @@ const std::string kLineBreakInItemCell =
     "ban sort\xF6r\xE9s \xE1ll; ellen\xF5rizze az id\xE9z\xF5jeleket.\nA cell of "
     "the item line holds a line break; check the quotes.";
 
+const std::string kMissingIdentification =
+    "Hi\xE1nyz\xF3 sor: az azonos\xEDt\xF3 sor (MC01;M003_G;M003;MEV;MHO;...)\nMissing line: the "
+    "identification "
+    "line (MC01;M003_G;M003;MEV;MHO;...)";
+const std::string kIncompleteItem =
+    "Hi\xE1nyos t\xE9telsor: legal\xE1"
+    "bb TEKOD, UKOD, RTA/FTA \xE9s SZAORSZ kell.\nIncomplete item line: TEKOD, "
+    "UKOD, RTA/FTA and SZAORSZ are needed at least.";
+const std::string kUtf16 =
+    "A f\xE1jl UTF-16 k\xF3"
+    "dol\xE1s\xFA (Unicode sz\xF6veg); mentse CSV UTF-8 vagy CSV form\xE1tumban.\nThe file "
+    "is in UTF-16 (Unicode text); save it as CSV UTF-8 or CSV.";
+const std::string kInvalidSequence =
+    "A sorban \xE9rv\xE9nytelen b\xE1jtsorozat \xE1ll, ez\xE9rt a f\xE1jl h\xE1tral\xE9v\xF5 r\xE9sz\xE9t "
+    "nem "
+    "dolgoztuk fel.\nThe line contains an invalid byte sequence, so the rest of the file was not processed.";
+
+std::string spreadsheetError(const std::string& value) {
+  return "A cell\xE1"
+         "ban t\xE1"
+         "bl\xE1zatkezel\xF5-hiba\xE9rt\xE9k \xE1ll (" +
+         value + "); jav\xEDtsa a k\xE9pletet.\nThe cell holds a spreadsheet error value (" + value +
+         "); correct the formula.";
+}
+
 const std::string kWorkedItems =
     "1;8471300;11;de;CN;1,5;;100;110;de123456789\r\n"
     "2;08471300;11;DE;CN;2.25;;50,5;60;DE123456789\r\n"
@@ -112,13 +137,10 @@ TEST(Run, Declarations) {
            "00003;00000003;01;AT;CN;-0.001;;;\r\n00004;00000004;01;AT;CN;-2.500;;;\r\n"
            "00005;00000005;01;AT;CN;1;0.999;-1000.000;123456\r\n00006;00000006;01;AT;CN;;;;\r\n"
            "00007;00000008;01;AT;CN;;;;\r\n"},
-      {"empty input", "", true, kFtaHeader},
-      {"only comments, blank lines and headers", "# export\r\n\r\n{fejezet;sorrend}\r\n  ;;\r\n", true,
-       kFtaHeader},
       {"the opening sections and no item line", kOpening2010, true, kSections2010 + kRtaHeader},
-      {"no identification line", "0;1\r\n", true, kChapter0 + kFtaHeader},
-      {"short item lines and later chapter lines are ignored", kOpening2012 + "1;1;1;AT\r\n1;1\r\n0;1\r\n",
-       true, kSections2012 + kFtaHeader},
+      {"lines of one or two fields and later chapter lines are ignored",
+       kOpening2012 + "1;1;1;AT;CN;1\r\n1;1\r\n0;1\r\n7\r\n", true,
+       kSections2012 + kFtaHeader + "00001;00000001;01;AT;CN;1;;;\r\n"},
       {"comments, braces and blank lines in every state",
        "# export\r\n{fejezet;sorrend}\r\n\r\n0;1\r\n  # note\r\n{MC01;M003_G}\r\n"
        "2010;12345678;12345678;2021;6;Kiss Anna;;;;;;;;;0042\r\n#\r\n{}\r\n;;\r\n1;1\r\n"
@@ -134,14 +156,14 @@ TEST(Run, Declarations) {
       {"a byte-order mark is dropped from the start of every line, twice from the first",
        "\xEF\xBB\xBF\xEF\xBB\xBF"
        "0;1\r\n\xEF\xBB\xBF"
-       "2012;12345678;12345678;2021;3;K\xC3\xA9sz\r\n",
+       "2012;12345678;12345678;2021;3;K\xC3\xA9sz\r\n1;1\r\n",
        true,
        kChapter0 + kIdentificationHeader + "2012;12345678;12345678;21;03;K\xE9sz;;;;;;;;;\r\n\r\n" +
-           kFtaHeader},
+           kChapter1 + kFtaHeader},
       {"one byte that is not UTF-8 makes every line ISO-8859-2",
-       "0;1\r\n2012;12345678;12345678;2021;3;K\xC3\xA9sz;;;;;;;;\xE9\r\n", true,
+       "0;1\r\n2012;12345678;12345678;2021;3;K\xC3\xA9sz;;;;;;;;\xE9\r\n1;1\r\n", true,
        kChapter0 + kIdentificationHeader + "2012;12345678;12345678;21;03;K\xC3\xA9sz;;;;;;;;\xE9;\r\n\r\n" +
-           kFtaHeader},
+           kChapter1 + kFtaHeader},
       {"a NUL as the very last byte just ends the input", kOpening2010 + kWorkedItems + std::string(1, '\0'),
        true, kSections2010 + kRtaHeader + kWorkedRows},
   };
@@ -210,9 +232,70 @@ TEST(Run, SpreadsheetExports) {
            latin2("2012;12345678;12345678;21;07;Szabó žofia;;;;;;;;?Š? ? 5 ? ŠšŤťŽžŹź;") + "\r\n\r\n" +
            kChapter1 + kFtaHeader + latin2("00001;87089997;11;AT;Ž;125;;;") + "\r\n"},
       {"bytes from 0xA0 up only: still ISO-8859-2",
-       "0;1\r\n2012;12345678;12345678;2021;7;\xA9\xB9\xAB\xBB\xAE\xBE\xE1\xF5\xFB\r\n", true,
+       "0;1\r\n2012;12345678;12345678;2021;7;\xA9\xB9\xAB\xBB\xAE\xBE\xE1\xF5\xFB\r\n1;1\r\n", true,
        kChapter0 + kIdentificationHeader +
-           "2012;12345678;12345678;21;07;\xA9\xB9\xAB\xBB\xAE\xBE\xE1\xF5\xFB;;;;;;;;;\r\n\r\n" + kFtaHeader},
+           "2012;12345678;12345678;21;07;\xA9\xB9\xAB\xBB\xAE\xBE\xE1\xF5\xFB;;;;;;;;;\r\n\r\n" + kChapter1 +
+           kFtaHeader},
+  };
+  for (const Case& row : rows) expectRun(row);
+}
+
+// Each of these once ended as a success with a declaration that was not what the sheet says.
+TEST(Run, NoIncompleteOrGarbledDeclarationIsASuccess) {
+  const std::string utf16le(
+      "\xFF\xFE"
+      "0\0;\0"
+      "1\0\r\0\n\0",
+      12);
+  const std::string utf16be(
+      "\xFE\xFF\0"
+      "0\0;\0"
+      "1\0\r\0\n",
+      12);
+  const Case rows[] = {
+      {"the empty file", "", false, entry(1, kMissing01)},
+      {"only comments and braces", "# export\r\n{fejezet;sorrend}\r\n\r\n  ;;\r\n", false,
+       entry(5, kMissing01)},
+      {"the end while waiting for the identification line", "0;1\r\n# x\r\n", false,
+       entry(3, kMissingIdentification)},
+      {"the end while waiting for the second chapter line", "0;1\r\n2012;12345678;12345678;2021;3", false,
+       entry(3, kMissing11)},
+      {"the end after a bad year, before the second chapter line", "0;1\r\n2012;12345678;12345678;2020;3\r\n",
+       false, entry(2, kBadYear) + entry(3, kMissing11)},
+      {"a stopped reading gets no second entry", "0;1\r\n2011;12345678;12345678;2021;3\r\n", false,
+       entry(2, kBadForm)},
+      {"three- and four-field item lines between good lines",
+       kOpening2012 +
+           "1;1;1;AT;CN;1\r\n2;85171200;11\r\n3;1;1;AT;CN;1\r\n2;85171200;11;AT\r\n4;1;1;AT;CN;x\r\n",
+       false, entry(5, kIncompleteItem) + entry(7, kIncompleteItem) + entry(8, kInvalidNumber)},
+      {"an error value as the first field is not a comment",
+       kOpening2012 + "#HI\xC3\x81NYZIK;8471300;11;DE;CN;5\r\n#N/A\r\n#n/a;1;1;DE;CN;x\r\n", false,
+       entry(4, spreadsheetError("#HI\xC1NYZIK"))},
+      {"an error value as the goods code, as a quantity, and beyond the read columns",
+       kOpening2010 + "1;#HI\xC3\x81NYZIK;11;DE;CN;5\r\n2;1;1;DE;CN;5;#DIV/0!;Err:502\r\n"
+                      "3;1;1;DE;CN;5;;;;DE1;#REF!\r\n4;1;1;DE;CN;5;;;;#N/A\r\n5;1;1;DE;CN;Err:50\r\n",
+       false,
+       entry(4, spreadsheetError("#HI\xC1NYZIK")) + entry(5, spreadsheetError("#DIV/0!")) +
+           entry(7, spreadsheetError("#N/A")) + entry(8, kInvalidNumber)},
+      {"error values in a comma-separated line", kOpening2012 + "1,1,1,DE,CN,#VALUE!\r\n", false,
+       entry(4, spreadsheetError("#VALUE!"))},
+      {"an error value in the identification line; the reading goes on",
+       "0;1\r\n2010;12345678;12345678;2021;6;#N\xC3\x89V?\r\n1;1\r\n1;1;1;DE;CN;x\r\n", false,
+       entry(2, spreadsheetError("#N\xC9V?")) + entry(4, kInvalidNumber)},
+      {"a bad identifier is the identification line's only entry",
+       "0;1\r\n2010;1234567;12345678;2021;6;#N/A\r\n1;1\r\n", false, entry(2, kBadProvider)},
+      {"UTF-16, little-endian", utf16le, false, entry(1, kUtf16)},
+      {"UTF-16, big-endian", utf16be, false, entry(1, kUtf16)},
+      {"C0 8A in a partner field",
+       kOpening2010 + "1;1;1;DE;CN;1;;;;DE\xC0\x8A"
+                      "1\r\n2;1;1;DE;CN;x\r\n",
+       false, entry(4, kInvalidSequence)},
+      {"E0 80 8A in a country after a good line",
+       kOpening2010 + "1;1;1;DE;CN;1\r\n2;1;1;DE;\xE0\x80\x8A;1\r\n", false, entry(5, kInvalidSequence)},
+      {"line ends decoded from four bytes", kOpening2010 + "1;1;1;DE;CN;1;;;;\xF0\x90\x80\x8A\r\n", false,
+       entry(4, kInvalidSequence)},
+      {"a carriage return decoded from two bytes", kOpening2010 + "1;1;1;DE;\xC0\x8D;1\r\n", false,
+       entry(4, kInvalidSequence)},
   };
   for (const Case& row : rows) expectRun(row);
 }
@@ -287,7 +370,7 @@ TEST(Run, EveryMessageOfTheErrorReport) {
 
 TEST(Run, ChapterLines) {
   for (const char* accepted : {"0;1;x", "00;01", "-0;1", "\"0\",\"1\"", "0;1 ; ,"}) {
-    expectRun({accepted, std::string(accepted) + "\r\n", true, kChapter0 + kFtaHeader});
+    expectRun({accepted, std::string(accepted) + kOpening2012.substr(3), true, kSections2012 + kFtaHeader});
   }
   for (const char* rejected : {"0", "0;2", "1;1", "a;1", "0;+1", "0;1.0"}) {
     expectRun({rejected, std::string(rejected) + "\r\n", false, entry(1, kMissing01)});
@@ -322,11 +405,10 @@ TEST(Run, IdentificationValues) {
       {"2010;12345678;12345678;2021", nullptr},
   };
   for (const auto& row : rows) {
-    const std::string input = "0;1\r\n" + std::string(row.line) + "\r\n";
+    const std::string input = "0;1\r\n" + std::string(row.line) + "\r\n1;1\r\n";
     if (row.written != nullptr) {
       const std::string header = std::string(row.line).substr(0, 4) == "2010" ? kRtaHeader : kFtaHeader;
-      expectRun(
-          {row.line, input, true, kChapter0 + kIdentificationHeader + row.written + "\r\n\r\n" + header});
+      expectRun({row.line, input, true, sections(row.written) + header});
     } else {
       expectRun({row.line, input, false, entry(2, kBadYear)});
     }
@@ -400,7 +482,7 @@ TEST(Run, ClosingTextsNameTheKeptFileInIso88592) {
   ScratchFolder folder;
   std::filesystem::create_directories(folder.path() / "árvíztűrő");
   const std::filesystem::path input = folder.path() / "árvíztűrő" / "június.csv";
-  writeBytes(input, "");
+  writeBytes(input, "0;1\r\n2012;12345678;12345678;2021;3\r\n1;1\r\n");
   const Converted ok = convertFile(input);
   const std::string outputPath = latin2(ok.outputPath.string());
   EXPECT_EQ(ok.outcome.closingText, latin2("A feldolgozás sikeres, az eredmény: ") + outputPath +

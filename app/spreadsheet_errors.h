@@ -1,0 +1,16 @@
+// The values a spreadsheet writes into a cell whose formula failed: never data.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "app/line_reader.h"
+
+// The whole of `units` is such a value: one of Excel's, in English or Hungarian, or LibreOffice's "Err:"
+// with three digits. Compared exactly, case included.
+bool isSpreadsheetError(const char16_t* units, uint32_t length);
+
+// The error report's entry for the first of the line's first `columns` fields whose whole value is such a
+// value, naming it; empty when none is.
+std::string spreadsheetErrorEntry(const LineFields& fields, std::size_t columns);
