@@ -21,6 +21,7 @@ TEST(Examples, ConvertToTheReviewedFiles) {
   } rows[] = {
       {"arrivals-2010-utf8.csv", "arrivals-2010-utf8-output.csv", 0},
       {"dispatches-2012-latin2.csv", "dispatches-2012-latin2-output.csv", 0},
+      {"dispatches-2012-libreoffice-comma.csv", "dispatches-2012-libreoffice-comma-output.csv", 0},
       {"mistakes-2010.csv", "mistakes-2010-error.txt", 1},
   };
   for (const auto& row : rows) {
