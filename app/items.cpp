@@ -70,13 +70,20 @@ void append(std::string& out, const UString& text) {
 
 LineOutcome mergeItemLine(RunContext& run, const FieldText* fields, std::size_t count) {
   if (count < 5) return LineOutcome::Continue;
+  static const char* const kQuantityColumns[4] = {"KGM", "KIEGME", "SZAOSSZ", "STAERT"};
   int64_t quantities[4];
+  int column = 0;
   try {
-    for (int i = 0; i < 4; ++i) quantities[i] = parseQuantity(fields[KGM + i].units, fields[KGM + i].length);
+    for (; column < 4; ++column) {
+      quantities[column] = parseQuantity(fields[KGM + column].units, fields[KGM + column].length);
+    }
   } catch (const Exception&) {
     // Entries keep the order of their lines: the lines still waiting in the table go first.
     settleItems(run);
-    run.report(message::kInvalidNumber);
+    const FieldText cell = fields[KGM + column];
+    UStringBuffer value(cell.length);
+    std::memcpy(value.data(), cell.units, cell.length * sizeof(char16_t));
+    run.report(message::kInvalidNumber, kQuantityColumns[column], value.finish());
     return LineOutcome::Continue;
   }
 
@@ -121,8 +128,8 @@ LineOutcome handleItemLine(RunContext& run, const char16_t* line, const std::vec
 
 void settleItems(RunContext& run) {
   for (int32_t lineNumber : run.items.settle()) {
-    writeErrorEntry(run.errors, lineNumber, message::kInvalidNumber);
-    run.ok = false;
+    // A total out of range has no single cell to point at.
+    run.record(ReportEntry{lineNumber, message::kInvalidNumber, {}, {}, false});
   }
 }
 
