@@ -78,7 +78,10 @@ int parse(int argc, char** argv, CommandLine& line) {
         } else if (*letter == 'q') {
           line.quiet = true;
         } else {
-          return usageError(fillPath(terminalText(message::kUnknownOption), std::string{'-', *letter}));
+          // The letter alone when it is one byte; a letter of several UTF-8 bytes shows in its argument.
+          const bool ascii = static_cast<unsigned char>(*letter) < 0x80;
+          const std::string shown = ascii ? std::string{'-', *letter} : std::string(argument);
+          return usageError(fillPath(terminalText(message::kUnknownOption), shown));
         }
       }
     } else {

@@ -124,6 +124,7 @@ TEST(Program, Options) {
        false},
       {"-qz good.csv", 2, "", "Ismeretlen kapcsoló: -z\nUnknown option: -z\n" + kSeeHelp, false},
       {"--help -x", 2, "", "Ismeretlen kapcsoló: -x\nUnknown option: -x\n" + kSeeHelp, false},
+      {"-qé", 2, "", "Ismeretlen kapcsoló: -qé\nUnknown option: -qé\n" + kSeeHelp, false},
       {"- good.csv", 2, "",
        "A szabványos bemenet (-) nem alakítható át, mert az eredmény a bemenet mellé kerül.\n"
        "Standard input (-) cannot be converted: the result is written beside the input.\n" +
