@@ -72,31 +72,47 @@ void append(std::string& out, const UString& text) {
 // Positions beyond 10 are never read; positions the line does not reach stay empty.
 constexpr std::size_t kItemColumns = 10;
 
-// A key cell holding a ';', which would split the row in the declaration file.
-bool keyHoldsSemicolon(const RunContext& run, const LineFields& fields) {
-  for (std::size_t column : {TEKOD, UKOD, MEMBER_STATE, SZAORSZ}) {
-    if (fields.holdsSemicolon(column)) return true;
-  }
-  return run.formCode == 2010 && fields.holdsSemicolon(PADO);
+// An item column as the header spells it.
+const char* columnName(const RunContext& run, std::size_t column) {
+  static const char* const kNames[kItemColumns] = {"T_SORSZ", "TEKOD",  "UKOD",    "RTA",    "SZAORSZ",
+                                                   "KGM",     "KIEGME", "SZAOSSZ", "STAERT", "PADO"};
+  if (column == MEMBER_STATE && run.formCode != 2010) return "FTA";
+  return column < kItemColumns ? kNames[column] : "";
 }
 
-// Reports under the line's number once the lines before it have been merged, so entries keep line order.
+// The first key cell holding a ';', which would split the row in the declaration file, or kItemColumns.
+std::size_t keyCellWithSemicolon(const RunContext& run, const LineFields& fields) {
+  for (std::size_t column : {TEKOD, UKOD, MEMBER_STATE, SZAORSZ}) {
+    if (fields.holdsSemicolon(column)) return column;
+  }
+  if (run.formCode == 2010 && fields.holdsSemicolon(PADO)) return PADO;
+  return kItemColumns;
+}
+
+// Entries are written under the line's number once the lines before it have been merged, so they keep
+// line order.
 void reportItemLine(RunContext& run, const char* message) {
   settleItems(run);
   run.report(message);
+}
+void reportItemCell(RunContext& run, const char* message, std::size_t column, const UString& value) {
+  settleItems(run);
+  run.report(message, columnName(run, column), value);
 }
 
 }  // namespace
 
 LineOutcome handleItemLine(RunContext& run, const LineFields& fields) {
   if (fields.count >= 5) {
-    const std::string errorValue = spreadsheetErrorEntry(fields, kItemColumns);
-    if (!errorValue.empty()) {
-      reportItemLine(run, errorValue.c_str());
+    const std::size_t errorColumn = firstSpreadsheetError(fields, kItemColumns);
+    if (errorColumn < kItemColumns) {
+      const UString value = fields.text(errorColumn);
+      reportItemCell(run, spreadsheetErrorMessage(value).c_str(), errorColumn, value);
       return LineOutcome::Continue;
     }
-    if (fields.quoted && keyHoldsSemicolon(run, fields)) {
-      reportItemLine(run, message::kSemicolonInCell);
+    const std::size_t semicolonColumn = fields.quoted ? keyCellWithSemicolon(run, fields) : kItemColumns;
+    if (semicolonColumn < kItemColumns) {
+      reportItemCell(run, message::kSemicolonInCell, semicolonColumn, fields.text(semicolonColumn));
       return LineOutcome::Continue;
     }
   }
@@ -118,10 +134,13 @@ LineOutcome handleItemLine(RunContext& run, const LineFields& fields) {
   }
 
   int64_t quantities[4];
+  int column = 0;
   try {
-    for (int i = 0; i < 4; ++i) quantities[i] = parseQuantity(texts[KGM + i].units, texts[KGM + i].length);
+    for (; column < 4; ++column) {
+      quantities[column] = parseQuantity(texts[KGM + column].units, texts[KGM + column].length);
+    }
   } catch (const Exception&) {
-    reportItemLine(run, message::kInvalidNumber);
+    reportItemCell(run, message::kInvalidNumber, KGM + column, fields.text(KGM + column));
     return LineOutcome::Continue;
   }
 
@@ -143,8 +162,8 @@ LineOutcome handleItemLine(RunContext& run, const LineFields& fields) {
 
 void settleItems(RunContext& run) {
   for (int32_t lineNumber : run.items.settle()) {
-    writeErrorEntry(run.errors, lineNumber, message::kInvalidNumber);
-    run.ok = false;
+    // A total out of range has no single cell to point at.
+    run.record(ReportEntry{lineNumber, message::kInvalidNumber, {}, {}, false});
   }
 }
 

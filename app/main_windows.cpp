@@ -1,8 +1,12 @@
-// The Windows front end: the open-file dialog, one run, and the closing message box captioned "Zelvora".
+// The Windows front end: the open-file dialog, one run, and the closing message box captioned "Zelvora";
+// or, for paths given to the program (a dropped file, "Open with", a shortcut), one run and box per path.
 #include <windows.h>
 
 #include <commdlg.h>
+#include <shellapi.h>
 
+#include <string>
+#include <system_error>
 #include <vector>
 
 #include "app/messages.h"
@@ -22,9 +26,42 @@ void show(const char* text, UINT icon) {
   MessageBoxW(nullptr, reinterpret_cast<const wchar_t*>(wide.units()), L"Zelvora", MB_OK | icon);
 }
 
+void showOutcome(const RunOutcome& outcome) {
+  show(outcome.closingText.c_str(), outcome.icon == RunIcon::Information ? MB_ICONINFORMATION : MB_ICONERROR);
+}
+
+// The paths given to the program, in order; empty when there are none. The command line is read wide,
+// since the narrow one loses every letter outside the ANSI code page.
+std::vector<std::wstring> givenPaths() {
+  std::vector<std::wstring> paths;
+  int count = 0;
+  wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (arguments == nullptr) return paths;
+  for (int i = 1; i < count; ++i) paths.emplace_back(arguments[i]);
+  LocalFree(arguments);
+  return paths;
+}
+
+// Each path as if picked in the dialog: made absolute as the dialog gives it, converted, its box shown
+// before the next one starts.
+int convertGiven(const std::vector<std::wstring>& paths) {
+  int status = 0;
+  for (const std::wstring& given : paths) {
+    std::error_code unresolved;
+    std::filesystem::path path = std::filesystem::absolute(std::filesystem::path(given), unresolved);
+    if (unresolved) path = std::filesystem::path(given);
+    const RunOutcome outcome = runConversion(path);
+    showOutcome(outcome);
+    if (outcome.exitStatus != 0) status = 1;
+  }
+  return status;
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  if (const std::vector<std::wstring> paths = givenPaths(); !paths.empty()) return convertGiven(paths);
+
   std::vector<wchar_t> path(kPathUnits, L'\0');
   OPENFILENAMEW dialog{};
   dialog.lStructSize = sizeof(dialog);
@@ -40,6 +77,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     return 0;
   }
   const RunOutcome outcome = runConversion(std::filesystem::path(path.data()));
-  show(outcome.closingText.c_str(), outcome.icon == RunIcon::Information ? MB_ICONINFORMATION : MB_ICONERROR);
+  showOutcome(outcome);
   return outcome.exitStatus;
 }

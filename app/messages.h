@@ -77,12 +77,45 @@ inline constexpr const char* kCannotWrite =
 inline constexpr const char* kPathTooLong =
     "A kiv\xE1lasztott f\xE1jl el\xE9r\xE9si \xFAtja t\xFAl hossz\xFA.\nThe path of the chosen file is too "
     "long.";
+// The POSIX front end's help: on standard output for --help, on standard error without a FILE.
 inline constexpr const char* kUsage =
-    "Haszn\xE1lat: zelvora F\xC1JL...\n"
+    "Haszn\xE1lat: zelvora [KAPCSOL\xD3]... F\xC1JL...\n"
     "Minden F\xC1JL egy CSV-ben export\xE1lt nyilatkozat; mell\xE9 ker\xFCl a -output.csv vagy a -error.txt "
     "f\xE1jl.\n"
-    "Usage: zelvora FILE...\n"
-    "Each FILE is a declaration exported as CSV; its -output.csv or -error.txt file is written beside it.";
+    "  -q, --quiet    hib\xE1k ut\xE1n csak a z\xE1r\xF3 sz\xF6veget \xEDrja ki, a hibajelent\xE9s "
+    "t\xE9teleit nem\n"
+    "  -h, --help     ez a s\xFAg\xF3\n"
+    "  -V, --version  a program neve \xE9s v\xE1ltozata\n"
+    "  --             a tov\xE1"
+    "bbi argumentumok f\xE1jlnevek, akkor is, ha k\xF6t\xF5jellel kezd\xF5"
+    "dnek\n"
+    "Kil\xE9p\xE9si \xE9rt\xE9k: 0, ha minden F\xC1JL \xE1talakult; 1, ha valamelyik nem; 2 hib\xE1s "
+    "parancssor eset\xE9n.\n"
+    "Usage: zelvora [OPTION]... FILE...\n"
+    "Each FILE is a declaration exported as CSV; its -output.csv or -error.txt file is written beside it.\n"
+    "  -q, --quiet    after errors, show only the closing text, not the entries of the error report\n"
+    "  -h, --help     show this help\n"
+    "  -V, --version  show the program's name and version\n"
+    "  --             take every further argument as a file name, even one that starts with '-'\n"
+    "Exit status: 0 when every FILE converted, 1 when any did not, 2 for a wrong command line.";
+// An argument that starts with "-" but is no option; every "%s" receives it.
+inline constexpr const char* kUnknownOption =
+    "Ismeretlen kapcsol\xF3: %s\n"
+    "Unknown option: %s";
+// "-" names no file, and the result could not be written beside standard input.
+inline constexpr const char* kStandardInput =
+    "A szabv\xE1nyos bemenet (-) nem alak\xEDthat\xF3 \xE1t, mert az eredm\xE9ny a bemenet mell\xE9 "
+    "ker\xFCl.\n"
+    "Standard input (-) cannot be converted: the result is written beside the input.";
+// Closes a wrong command line.
+inline constexpr const char* kSeeHelp =
+    "S\xFAg\xF3: zelvora --help\n"
+    "Help: zelvora --help";
+// After the entries shown on a terminal; every "%s" receives how many are not shown.
+inline constexpr const char* kMoreEntries =
+    "A hibajelent\xE9s tov\xE1"
+    "bbi t\xE9telei: %s\n"
+    "Further entries in the error report: %s";
 
 }  // namespace message
 

@@ -7,6 +7,7 @@
 #include <new>
 #include <stdexcept>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "app/items.h"
@@ -191,5 +192,6 @@ RunOutcome runConversion(const std::filesystem::path& input) {
   }
   removeFile(run.ok ? errorPath : outputPath);
   if (run.ok) return RunOutcome{fillPath(message::kSuccess, pathBytes(outputPath)), RunIcon::Information, 0};
-  return RunOutcome{fillPath(message::kErrorsFound, pathBytes(errorPath)), RunIcon::Error, 1};
+  return RunOutcome{fillPath(message::kErrorsFound, pathBytes(errorPath)), RunIcon::Error, 1,
+                    std::move(run.entries)};
 }

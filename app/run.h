@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <string>
 
+#include "app/error_report.h"
+
 enum class RunIcon { Information, Error };
 
 struct RunOutcome {
@@ -12,6 +14,8 @@ struct RunOutcome {
   std::string closingText;
   RunIcon icon = RunIcon::Error;
   int exitStatus = 1;
+  // What the error report holds when the run kept it: its first entries and their count.
+  ReportEntries entries{};
 };
 
 // The largest input taken: in a larger file the line numbers, up to the one after its last line, might not

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
+#include <utility>
 
 #include "app/error_report.h"
 #include "app/item_table.h"
@@ -26,10 +28,20 @@ struct RunContext {
   int32_t formCode = 0;
   UString identification[kIdentificationFieldCount];
   ItemTable items;
+  // The first entries of the report and their count, for the terminal; the file gets every entry.
+  ReportEntries entries;
 
   // Every reported problem is an entry under the current line number and a cleared ok flag.
-  void report(const char* message) {
-    writeErrorEntry(errors, lineNumber, message);
+  void report(const char* message) { record(ReportEntry{lineNumber, message, {}, {}, false}); }
+  // A problem with one cell: the column as the header spells it and the cell as read.
+  void report(const char* message, const char* column, const UString& value) {
+    record(cellEntry(lineNumber, message, column, value));
+  }
+  // An entry for a line before the current one (lines merged late by the item table).
+  void record(ReportEntry entry) {
+    const std::string text = reportFileText(entry);
+    std::fwrite(text.data(), 1, text.size(), errors);
+    entries.add(std::move(entry));
     ok = false;
   }
 };

@@ -30,11 +30,23 @@ bool fieldIs(const UString& field, int32_t expected) {
   }
 }
 
+bool parsedInt(const UString& field, int32_t& value) {
+  try {
+    value = field.toInt32(10);
+    return true;
+  } catch (const Exception&) {
+    return false;
+  }
+}
+
 const char* const kIdentificationHeader =
     "{MC01;M003_G;M003;MEV;MHO;JHNEV;JBEOSZTAS;JTELEFON;JEMAIL;KNEV;KBEOSZTAS;KTELEFON;KEMAIL;MEGJEGYZES;"
     "VGEA002}\r\n";
 
 enum Position { MC01, M003_G, M003, MEV, MHO, VGEA002 = 14 };
+const char* const kColumnNames[kIdentificationFieldCount] = {
+    "MC01",   "M003_G", "M003",      "MEV",      "MHO",    "JHNEV",      "JBEOSZTAS", "JTELEFON",
+    "JEMAIL", "KNEV",   "KBEOSZTAS", "KTELEFON", "KEMAIL", "MEGJEGYZES", "VGEA002"};
 
 }  // namespace
 
@@ -55,27 +67,27 @@ LineOutcome handleIdentificationLine(RunContext& run, const LineFields& fields) 
   for (std::size_t i = 0; i < fields.count && i < kIdentificationFieldCount; ++i) values[i] = fields.text(i);
 
   if (values[MC01] != UString(u"2010") && values[MC01] != UString(u"2012")) {
-    run.report(message::kBadFormCode);
+    run.report(message::kBadFormCode, "MC01", values[MC01]);
     return LineOutcome::Stop;
   }
   run.formCode = values[MC01] == UString(u"2010") ? 2010 : 2012;
   run.items = ItemTable(run.formCode == 2010);
 
-  if (values[M003_G].length() != 8 || values[M003] != values[M003_G]) run.report(message::kBadProviderId);
+  if (values[M003_G].length() != 8) {
+    run.report(message::kBadProviderId, "M003_G", values[M003_G]);
+  } else if (values[M003] != values[M003_G]) {
+    run.report(message::kBadProviderId, "M003", values[M003]);
+  }
 
   if (run.ok) {
     int32_t year = 0;
     int32_t month = 0;
-    bool valid = false;
-    try {
-      year = values[MEV].toInt32(10);
-      month = values[MHO].toInt32(10);
-      valid = (year == 21 || year == 2021) && month >= 1 && month <= 12;
-    } catch (const Exception&) {
-      valid = false;
-    }
-    if (!valid) {
-      run.report(message::kBadYearMonth);
+    const bool validYear = parsedInt(values[MEV], year) && (year == 21 || year == 2021);
+    const bool validMonth = parsedInt(values[MHO], month) && month >= 1 && month <= 12;
+    if (!validYear) {
+      run.report(message::kBadYearMonth, "MEV", values[MEV]);
+    } else if (!validMonth) {
+      run.report(message::kBadYearMonth, "MHO", values[MHO]);
     } else {
       values[MEV] = valueOf(static_cast<int32_t>(year % 100), 10, 2, u'0');
       values[MHO] = valueOf(month, 10, 2, u'0');
@@ -84,13 +96,14 @@ LineOutcome handleIdentificationLine(RunContext& run, const LineFields& fields) 
 
   // Checked last, so that a line yields at most one entry.
   if (run.ok) {
-    const std::string errorValue = spreadsheetErrorEntry(fields, kIdentificationFieldCount);
-    if (!errorValue.empty()) {
-      run.report(errorValue.c_str());
+    const std::size_t errorColumn = firstSpreadsheetError(fields, kIdentificationFieldCount);
+    if (errorColumn < kIdentificationFieldCount) {
+      const UString value = fields.text(errorColumn);
+      run.report(spreadsheetErrorMessage(value).c_str(), kColumnNames[errorColumn], value);
     } else if (fields.quoted) {
       for (int i = 0; i < kIdentificationFieldCount; ++i) {
         if (fields.holdsSemicolon(i)) {
-          run.report(message::kSemicolonInCell);
+          run.report(message::kSemicolonInCell, kColumnNames[i], fields.text(i));
           break;
         }
       }

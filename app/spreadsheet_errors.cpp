@@ -42,13 +42,16 @@ bool isSpreadsheetError(const char16_t* units, uint32_t length) {
   return false;
 }
 
-std::string spreadsheetErrorEntry(const LineFields& fields, std::size_t columns) {
+std::size_t firstSpreadsheetError(const LineFields& fields, std::size_t columns) {
   for (std::size_t i = 0; i < fields.count && i < columns; ++i) {
-    if (!isSpreadsheetError(fields.begin(i), fields.length(i))) continue;
-    char* value = encodeText(fields.text(i), "ISO-8859-2");
-    std::string entry = fillPath(message::kSpreadsheetError, value);
-    delete[] value;
-    return entry;
+    if (isSpreadsheetError(fields.begin(i), fields.length(i))) return i;
   }
-  return std::string();
+  return columns;
+}
+
+std::string spreadsheetErrorMessage(const UString& value) {
+  char* bytes = encodeText(value, "ISO-8859-2");
+  std::string message = fillPath(message::kSpreadsheetError, bytes);
+  delete[] bytes;
+  return message;
 }

@@ -11,6 +11,7 @@
 // with three digits. Compared exactly, case included.
 bool isSpreadsheetError(const char16_t* units, uint32_t length);
 
-// The error report's entry for the first of the line's first `columns` fields whose whole value is such a
-// value, naming it; empty when none is.
-std::string spreadsheetErrorEntry(const LineFields& fields, std::size_t columns);
+// The first of the line's first `columns` fields whose whole value is such a value, or `columns`.
+std::size_t firstSpreadsheetError(const LineFields& fields, std::size_t columns);
+// The error report's message for such a value, naming it.
+std::string spreadsheetErrorMessage(const UString& value);

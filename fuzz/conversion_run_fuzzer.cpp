@@ -1,6 +1,7 @@
 // Fuzz target: the whole conversion run on arbitrary file bytes. Whatever the bytes, exactly one of the two
 // files remains, the exit status and icon match it, the input is unchanged, nothing else is created, and
 // the kept file has the shape of a declaration or of a report of catalogue messages.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -126,6 +127,26 @@ void checkReport(const std::vector<std::string>& lines) {
   }
 }
 
+// The entries the run kept for the terminal are the report's first ones, rendered the same, with a known
+// column and a value of at most the shown length.
+void checkKeptEntries(const ReportEntries& kept, const std::string& report, std::size_t reportEntries) {
+  FUZZ_CHECK(kept.count == reportEntries);
+  FUZZ_CHECK(kept.first.size() == std::min<std::size_t>(reportEntries, ReportEntries::kKept));
+  std::string rendered;
+  for (const ReportEntry& entry : kept.first) {
+    rendered += reportFileText(entry);
+    static const char* const columns[] = {"",    "MC01", "M003_G", "M003",    "MEV",
+                                          "MHO", "KGM",  "KIEGME", "SZAOSSZ", "STAERT"};
+    bool known = false;
+    for (const char* column : columns) known = known || entry.column == column;
+    FUZZ_CHECK(known);
+    FUZZ_CHECK(entry.value.length() <= kShownValueUnits);
+    FUZZ_CHECK(!entry.valueCut || entry.value.length() == kShownValueUnits);
+    FUZZ_CHECK(!terminalText(entry).empty());
+  }
+  FUZZ_CHECK(report.compare(0, rendered.size(), rendered) == 0);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
@@ -158,8 +179,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   FUZZ_CHECK(crLfLines(readFile(outputKept ? output : errors), lines));
   if (outputKept) {
     checkDeclaration(lines);
+    FUZZ_CHECK(outcome.entries.count == 0 && outcome.entries.first.empty());
   } else {
     checkReport(lines);
+    checkKeptEntries(outcome.entries, readFile(errors), lines.size() / 4);
   }
   fs::remove_all(folder);
   return 0;

@@ -64,6 +64,28 @@ TEST(Messages, EveryTextIsTheIso88592FormOfItsUtf8Wording) {
       {message::kCannotWrite, "A fájl írása nem sikerült: %s\nThe file could not be written: %s"},
       {message::kPathTooLong,
        "A kiválasztott fájl elérési útja túl hosszú.\nThe path of the chosen file is too long."},
+      {message::kUsage,
+       "Használat: zelvora [KAPCSOLÓ]... FÁJL...\n"
+       "Minden FÁJL egy CSV-ben exportált nyilatkozat; mellé kerül a -output.csv vagy a -error.txt fájl.\n"
+       "  -q, --quiet    hibák után csak a záró szöveget írja ki, a hibajelentés tételeit nem\n"
+       "  -h, --help     ez a súgó\n"
+       "  -V, --version  a program neve és változata\n"
+       "  --             a további argumentumok fájlnevek, akkor is, ha kötőjellel kezdődnek\n"
+       "Kilépési érték: 0, ha minden FÁJL átalakult; 1, ha valamelyik nem; 2 hibás parancssor esetén.\n"
+       "Usage: zelvora [OPTION]... FILE...\n"
+       "Each FILE is a declaration exported as CSV; its -output.csv or -error.txt file is written beside "
+       "it.\n"
+       "  -q, --quiet    after errors, show only the closing text, not the entries of the error report\n"
+       "  -h, --help     show this help\n"
+       "  -V, --version  show the program's name and version\n"
+       "  --             take every further argument as a file name, even one that starts with '-'\n"
+       "Exit status: 0 when every FILE converted, 1 when any did not, 2 for a wrong command line."},
+      {message::kUnknownOption, "Ismeretlen kapcsoló: %s\nUnknown option: %s"},
+      {message::kStandardInput,
+       "A szabványos bemenet (-) nem alakítható át, mert az eredmény a bemenet mellé kerül.\n"
+       "Standard input (-) cannot be converted: the result is written beside the input."},
+      {message::kSeeHelp, "Súgó: zelvora --help\nHelp: zelvora --help"},
+      {message::kMoreEntries, "A hibajelentés további tételei: %s\nFurther entries in the error report: %s"},
   };
   for (const auto& row : rows) EXPECT_EQ(std::string(row.stored), latin2(row.utf8)) << row.utf8;
 }

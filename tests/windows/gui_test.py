@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """End-to-end test of zelvora.exe as a user meets it: under Wine on a virtual X display, through the
-open-file dialog and the closing message box, then the exit status and the files left beside the input."""
+open-file dialog (or with paths given to the program, as a dropped file gives them) and the closing message
+boxes, then the exit status and the files left beside the input. With --shots, the dialog and the message
+boxes are also saved as small PNGs for the user guide."""
 
 import argparse
 import os
@@ -57,24 +59,40 @@ Invalid number, please do not use thousands separators.
 
 
 @dataclass(frozen=True)
-class Case:
-    fixture: str  # file in this folder that the user picks
-    input: str  # where it is put, relative to the case's folder
+class Run:
+    fixture: str  # file in this folder that the user picks or gives
+    input: str  # where it is put, relative to the case's folder (drive D: in Windows)
     kept: Optional[str]  # the one file the run must add beside the input, None for no file at all
     kept_text: str  # its content as text, before ISO-8859-2 and CR LF
     message: Optional[str]  # closing message pattern, "{0}" being the Windows path of the kept file
     icon: Optional[str]  # the message box icon: "information" or "error"
-    status: int
 
+
+@dataclass(frozen=True)
+class Case:
+    runs: tuple  # one Run per file, in order
+    status: int
+    given: bool = False  # the paths are given to the program; else the first file is picked in the dialog
+
+
+JUNE = Run("june.csv", "june.csv", "june-output.csv", JUNE_OUTPUT, SUCCESS_TEXT, "information")
+ERRORS = Run("errors.csv", "errors.csv", "errors-error.txt", ERRORS_REPORT, ERRORS_TEXT, "error")
 
 CASES = {
-    "success": Case("june.csv", "june.csv", "june-output.csv", JUNE_OUTPUT, SUCCESS_TEXT, "information", 0),
-    "errors": Case("errors.csv", "errors.csv", "errors-error.txt", ERRORS_REPORT, ERRORS_TEXT, "error", 1),
-    "cancel": Case("june.csv", "june.csv", None, "", None, None, 0),
+    "success": Case((JUNE,), 0),
+    "errors": Case((ERRORS,), 1),
+    "cancel": Case((Run("june.csv", "june.csv", None, "", None, None),), 0),
     # ő and ű stand where a Western code page has other letters: the message box must still show them.
-    "hungarian-path": Case("june.csv", "Adatok 2021/június első.csv", "Adatok 2021/június első-output.csv",
-                           JUNE_OUTPUT, SUCCESS_TEXT, "information", 0),
+    "hungarian-path": Case((Run("june.csv", "Adatok 2021/június első.csv", "Adatok 2021/június első-output.csv",
+                                JUNE_OUTPUT, SUCCESS_TEXT, "information"),), 0),
+    # Two files dropped on the program: no dialog, one box each, in order; one had errors, so the status is 1.
+    "given-paths": Case((Run("june.csv", "Adatok 2021/június.csv", "Adatok 2021/június-output.csv", JUNE_OUTPUT,
+                             SUCCESS_TEXT, "information"), ERRORS), 1, given=True),
 }
+
+# Which screenshot of which case the user guide shows, under --shots.
+GUIDE_SHOTS = {("success", "dialog"): "dialog.png", ("success", "message"): "message-success.png",
+               ("errors", "message"): "message-errors.png"}
 
 
 class Failure(Exception):
@@ -132,12 +150,22 @@ class Session:
             raise Failure(f"{' '.join(map(str, command))} failed: {result.stderr.decode(errors='replace')}")
         return result
 
-    def start_program(self):
-        self.program = subprocess.Popen(["wine", str(self.args.exe)], env=self.env, cwd=self.work,
+    def start_program(self, arguments=()):
+        # Started in the files' folder, drive D:, which the dialog then opens on.
+        self.program = subprocess.Popen(["wine", str(self.args.exe), *arguments], env=self.env,
+                                        cwd=self.work / "files",
                                         stdout=self.log("wine.log"), stderr=subprocess.STDOUT)
 
-    def windows_path(self, path):
-        return self.run(["winepath", "-w", str(path)]).stdout.decode().strip()
+    def map_drive(self, folder):
+        """Makes `folder` drive D:, so paths read as a user's would and no path of this machine shows."""
+        drive = self.args.wineprefix / "dosdevices" / "d:"
+        if drive.is_symlink() or drive.exists():
+            drive.unlink()
+        drive.symlink_to(folder)
+
+    @staticmethod
+    def windows_path(relative):
+        return "D:\\" + relative.replace("/", "\\")
 
     def wait_window(self, title, timeout, what):
         deadline = time.monotonic() + timeout
@@ -171,11 +199,26 @@ class Session:
             time.sleep(1)
         raise Failure(f"the file name box reads {shown!r} after typing {path!r} three times")
 
-    def screenshot(self, name):
+    def screenshot(self, name, window=None):
         self.shot_count += 1
         path = self.work / f"{self.shot_count}-{name}.png"
         self.run(["import", "-window", "root", str(path)], check=False)
+        guide_name = GUIDE_SHOTS.get((self.args.case, name))
+        if self.args.shots and guide_name and window:
+            # The window alone, in few colours and without metadata: a small file that changes only
+            # when the picture does.
+            self.run(["import", "-window", window, "-strip", "-colors", "64", "-define",
+                      "png:exclude-chunks=date,time", f"PNG8:{self.args.shots / guide_name}"])
         return path
+
+    def wait_gone(self, window, timeout, what):
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            shown = self.run(["xdotool", "search", "--onlyvisible", "--name", "^Zelvora$"], check=False)
+            if window.encode() not in shown.stdout.split():
+                return
+            time.sleep(0.25)
+        raise Failure(f"{what} was still open {timeout} s after it was confirmed")
 
     def window_text(self, caption, control_class):
         result = self.run(["wine", str(self.args.window_text), caption, control_class], check=False)
@@ -231,50 +274,60 @@ def run_case(args, case):
     work = args.work
     shutil.rmtree(work, ignore_errors=True)
     files = work / "files"
-    source = HERE / case.fixture
-    given = files / case.input
-    given.parent.mkdir(parents=True)
-    shutil.copyfile(source, given)
+    for run in case.runs:
+        given = files / run.input
+        given.parent.mkdir(parents=True, exist_ok=True)
+        shutil.copyfile(HERE / run.fixture, given)
 
     session = Session(args, work)
     try:
+        session.map_drive(files)
         session.start_display()
-        session.start_program()
-        dialog = session.wait_window("Open", DIALOG_WAIT, "the open-file dialog")
-        session.screenshot("dialog")
-        if case.message is None:
-            session.press(dialog, "Escape")
+        if case.given:
+            session.start_program([session.windows_path(run.input) for run in case.runs])
         else:
-            # The file name box has the focus when the dialog opens; the path is typed as a user would.
-            session.type_path(dialog, session.windows_path(given))
-            session.screenshot("path-typed")
-            session.press(dialog, "Return")
-            box = session.wait_window("Zelvora", MESSAGE_WAIT, "the closing message box")
-            print("screenshot:", session.screenshot("message"))
+            session.start_program()
+            dialog = session.wait_window("Open", DIALOG_WAIT, "the open-file dialog")
+            session.screenshot("dialog", dialog)
+            if case.runs[0].message is None:
+                session.press(dialog, "Escape")
+            else:
+                # The file name box has the focus when the dialog opens; the path is typed as a user would.
+                session.type_path(dialog, session.windows_path(case.runs[0].input))
+                session.screenshot("path-typed")
+                session.press(dialog, "Return")
+        for run in case.runs:
+            if run.message is None:
+                continue
+            box = session.wait_window("Zelvora", DIALOG_WAIT if case.given else MESSAGE_WAIT,
+                                      f"the closing message box of {run.input}")
+            print("screenshot:", session.screenshot("message", box))
             shown = session.window_text("Zelvora", "Static")
-            expected = case.message.format(session.windows_path(files / case.kept))
+            expected = run.message.format(session.windows_path(run.kept))
             if shown != expected:
                 raise Failure(f"the message box reads\n{shown!r}\ninstead of\n{expected!r}")
             icon = session.message_box_icon(box)
-            if icon != case.icon:
-                raise Failure(f"the message box shows the {icon} icon instead of the {case.icon} icon")
+            if icon != run.icon:
+                raise Failure(f"the message box shows the {icon} icon instead of the {run.icon} icon")
             session.press(box, "Return")
+            session.wait_gone(box, MESSAGE_WAIT, f"the message box of {run.input}")
         status = session.wait_exit()
     finally:
         session.close()
 
     if status != case.status:
         raise Failure(f"exit status {status}, expected {case.status}")
-    expected_files = sorted([case.input] + ([case.kept] if case.kept else []))
+    expected_files = sorted([run.input for run in case.runs] + [run.kept for run in case.runs if run.kept])
     if files_below(files) != expected_files:
         raise Failure(f"files left {files_below(files)}, expected {expected_files}")
-    if given.read_bytes() != source.read_bytes():
-        raise Failure("the input file was changed")
-    if case.kept:
-        kept = (files / case.kept).read_bytes()
-        expected = windows_bytes(case.kept_text)
-        if kept != expected:
-            raise Failure(f"{case.kept} holds\n{kept!r}\ninstead of\n{expected!r}")
+    for run in case.runs:
+        if (files / run.input).read_bytes() != (HERE / run.fixture).read_bytes():
+            raise Failure(f"{run.input} was changed")
+        if run.kept:
+            kept = (files / run.kept).read_bytes()
+            expected = windows_bytes(run.kept_text)
+            if kept != expected:
+                raise Failure(f"{run.kept} holds\n{kept!r}\ninstead of\n{expected!r}")
 
 
 def main():
@@ -283,6 +336,7 @@ def main():
     parser.add_argument("--window-text", type=Path, required=True, help="the helper that reads a window's text")
     parser.add_argument("--wineprefix", type=Path, required=True)
     parser.add_argument("--work", type=Path, required=True, help="folder for the case's files and screenshots")
+    parser.add_argument("--shots", type=Path, help="folder for the user guide's screenshots of this case")
     parser.add_argument("case", choices=sorted(CASES))
     args = parser.parse_args()
     for tool, package in (("Xvfb", "xvfb"), ("xdotool", "xdotool"), ("import", "imagemagick"),
@@ -290,8 +344,9 @@ def main():
         if shutil.which(tool) is None:
             print(f"FAIL: {tool} is missing (install the {package} package)")
             return 1
-    for name in ("exe", "window_text", "wineprefix", "work"):
-        setattr(args, name, getattr(args, name).resolve())
+    for name in ("exe", "window_text", "wineprefix", "work", "shots"):
+        if getattr(args, name) is not None:
+            setattr(args, name, getattr(args, name).resolve())
     try:
         run_case(args, CASES[args.case])
     except (Failure, subprocess.TimeoutExpired) as failure:

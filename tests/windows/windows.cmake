@@ -9,7 +9,7 @@ find_package(Python3 REQUIRED COMPONENTS Interpreter)
 add_test(NAME windows_exe_is_self_contained
   COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/exe_check.py --objdump ${CMAKE_OBJDUMP}
     --windres ${CMAKE_RC_COMPILER} --manifest ${PROJECT_SOURCE_DIR}/app/windows/zelvora.manifest
-    --version ${PROJECT_VERSION} $<TARGET_FILE:zelvora>)
+    --version ${PROJECT_VERSION} --icon ${PROJECT_SOURCE_DIR}/app/windows/zelvora.ico $<TARGET_FILE:zelvora>)
 
 add_executable(zelvora_window_text ${CMAKE_CURRENT_LIST_DIR}/window_text.cpp)
 target_link_options(zelvora_window_text PRIVATE -municode)
@@ -28,7 +28,7 @@ add_custom_command(
   VERBATIM)
 add_custom_target(zelvora_wine_gui_prefix ALL DEPENDS ${gui_prefix}/system.reg)
 
-foreach(case IN ITEMS success errors cancel hungarian-path)
+foreach(case IN ITEMS success errors cancel hungarian-path given-paths)
   add_test(NAME windows_gui.${case}
     COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/gui_test.py
       --exe $<TARGET_FILE:zelvora> --window-text $<TARGET_FILE:zelvora_window_text>
@@ -36,3 +36,18 @@ foreach(case IN ITEMS success errors cancel hungarian-path)
   # One display and one Wine session at a time; the waits inside the script are bounded well below this.
   set_tests_properties(windows_gui.${case} PROPERTIES RUN_SERIAL ON TIMEOUT 600 LABELS gui)
 endforeach()
+
+# The user guide's screenshots (docs/images): the dialog and both message boxes, taken by the same runs.
+#   cmake --build --preset windows --target guide_screenshots
+set(guide_commands)
+foreach(case IN ITEMS success errors)
+  list(APPEND guide_commands
+    COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/gui_test.py
+      --exe $<TARGET_FILE:zelvora> --window-text $<TARGET_FILE:zelvora_window_text>
+      --wineprefix ${gui_prefix} --work ${CMAKE_BINARY_DIR}/gui-artifacts/guide-${case}
+      --shots ${PROJECT_SOURCE_DIR}/docs/images ${case})
+endforeach()
+add_custom_target(guide_screenshots ${guide_commands}
+  DEPENDS zelvora zelvora_window_text zelvora_wine_gui_prefix
+  COMMENT "Taking the user guide's screenshots into docs/images"
+  VERBATIM)
