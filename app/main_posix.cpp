@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/messages.h"
+#include "app/output_names.h"
 #include "app/run.h"
 #include "charset/charset.h"
 
@@ -25,6 +26,10 @@ std::string terminalText(const std::string& text) {
 int main(int argc, char** argv) {
   if (argc < 2) {
     std::fputs(terminalText(message::kUsage).c_str(), stderr);
+    return 2;
+  }
+  if (const std::string clash = sameResultNamesText({argv + 1, argv + argc}); !clash.empty()) {
+    std::fputs(terminalText(clash).c_str(), stderr);
     return 2;
   }
   int status = 0;
