@@ -5,6 +5,7 @@
 #include <chrono>
 #include <random>
 #include <string>
+#include <utility>
 
 #include "app/platform.h"
 

@@ -47,13 +47,13 @@ TEST(CollidingInputs, InputsThatWouldShareTheirResultNames) {
   ScratchFolder folder;
   const std::filesystem::path here = folder.path();
   std::filesystem::create_directories(here / "a" / "b");
-  std::filesystem::create_directory_symlink(here / "a", here / "link");
   using Pair = std::optional<std::pair<std::size_t, std::size_t>>;
-  const struct {
+  struct Row {
     const char* what;
     std::vector<std::filesystem::path> inputs;
     Pair expected;
-  } rows[] = {
+  };
+  std::vector<Row> rows = {
       {"one file", {here / "june.csv"}, std::nullopt},
       {"different names", {here / "june.csv", here / "july.csv", here / "a" / "june.csv"}, std::nullopt},
       {"same name, other extension", {here / "june.csv", here / "june.txt"}, Pair({0, 1})},
@@ -62,13 +62,18 @@ TEST(CollidingInputs, InputsThatWouldShareTheirResultNames) {
       {"a folder spelled two ways",
        {here / "a" / "b" / ".." / "june.csv", here / "a" / "june.txt"},
        Pair({0, 1})},
-      {"a folder reached through a link",
-       {here / "a" / "june.csv", here / "link" / "june.csv"},
-       Pair({0, 1})},
       {"the first collision by the later input",
        {here / "x.csv", here / "y.csv", here / "y.txt", here / "x.txt"},
        Pair({1, 2})},
   };
+  // The Windows build's library makes no links.
+  std::error_code noLinks;
+  std::filesystem::create_directory_symlink(here / "a", here / "link", noLinks);
+  if (!noLinks) {
+    rows.push_back({"a folder reached through a link",
+                    {here / "a" / "june.csv", here / "link" / "june.csv"},
+                    Pair({0, 1})});
+  }
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
     EXPECT_EQ(collidingInputs(row.inputs), row.expected);
