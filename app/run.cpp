@@ -2,11 +2,8 @@
 // the one kept result in place.
 #include "app/run.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <new>
-#include <stdexcept>
-#include <system_error>
 #include <vector>
 
 #include "app/input_file.h"
