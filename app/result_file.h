@@ -48,5 +48,7 @@ class ResultFile {
 
 // Puts a finished `kept` under its final name and takes away whatever stands at `otherFinal`, under the
 // folder's lock so that runs of colliding names take turns. A file or link at either name is replaced or
-// taken away, never written through. On failure both names are as they were before.
+// taken away, never written through. What stood at `otherFinal` is first moved aside to a temporary name;
+// a failure up to the rename leaves both names as they were, and the one failure after it, the file moved
+// aside not being deleted, names that file.
 Placed putInPlace(ResultFile& kept, const std::filesystem::path& otherFinal);
