@@ -83,11 +83,17 @@ std::string terminalMoreText(uint64_t more) {
 }
 
 std::string fillPath(std::string_view pattern, std::string_view path) {
+  return fillPaths(pattern, path, path);
+}
+
+std::string fillPaths(std::string_view pattern, std::string_view first, std::string_view second) {
   std::string text;
-  text.reserve(pattern.size() + 2 * path.size());
+  text.reserve(pattern.size() + 2 * (first.size() + second.size()));
+  bool secondNext = false;
   for (std::size_t i = 0; i < pattern.size(); ++i) {
     if (pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] == 's') {
-      text += path;
+      text += secondNext ? second : first;
+      secondNext = !secondNext;
       ++i;
     } else {
       text += pattern[i];

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/messages.h"
+#include "app/output_names.h"
 #include "app/run.h"
 #include "charset/charset.h"
 #include "zelvora_version.h"
@@ -106,6 +107,10 @@ int main(int argc, char** argv) {
   }
   if (line.files.empty()) {
     print(stderr, terminalText(message::kUsage));
+    return 2;
+  }
+  if (const std::string clash = sameResultNamesText({line.files.begin(), line.files.end()}); !clash.empty()) {
+    print(stderr, terminalText(clash));
     return 2;
   }
   const bool named = line.files.size() > 1;

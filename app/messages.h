@@ -74,6 +74,13 @@ inline constexpr const char* kCannotCreate =
 inline constexpr const char* kCannotWrite =
     "A f\xE1jl \xEDr\xE1s"
     "a nem siker\xFClt: %s\nThe file could not be written: %s";
+inline constexpr const char* kCannotDelete =
+    "A f\xE1jl nem t\xF6r\xF6lhet\xF5: %s\nThe file cannot be deleted: %s";
+// Two inputs of one command line whose results would have the same names; "%s" receives the first input,
+// then the second, in each half.
+inline constexpr const char* kSameResultNames =
+    "K\xE9t f\xE1jl eredm\xE9nye ugyanazt a nevet kapn\xE1, nevezze \xE1t az egyiket: %s \xE9s %s\n"
+    "Two files would give results of the same name, rename one of them: %s and %s";
 inline constexpr const char* kPathTooLong =
     "A kiv\xE1lasztott f\xE1jl el\xE9r\xE9si \xFAtja t\xFAl hossz\xFA.\nThe path of the chosen file is too "
     "long.";
@@ -121,3 +128,5 @@ inline constexpr const char* kMoreEntries =
 
 // The pattern with every "%s" replaced by `path`; a path is never read as a pattern.
 std::string fillPath(std::string_view pattern, std::string_view path);
+// The same with two paths: the "%s" take `first` and `second` in turn.
+std::string fillPaths(std::string_view pattern, std::string_view first, std::string_view second);

@@ -1,9 +1,13 @@
 // The names of the output declaration file and the error report, derived from the input path.
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 inline constexpr std::string_view kOutputSuffix = "-output.csv";
 inline constexpr std::string_view kErrorSuffix = "-error.txt";
@@ -39,3 +43,11 @@ inline std::filesystem::path derivedPath(const std::filesystem::path& input, std
 #endif
   return std::filesystem::path(derivedName(input.native(), suffix, kBackslashSeparates));
 }
+
+// The first two inputs, in their order, whose results would have the same names: the same derived file
+// name in the same folder, however the folder is spelled or linked. None when every input has its own.
+std::optional<std::pair<std::size_t, std::size_t>> collidingInputs(
+    const std::vector<std::filesystem::path>& inputs);
+
+// The closing text that refuses a list of inputs two of which collide, naming both; empty when none do.
+std::string sameResultNamesText(const std::vector<std::filesystem::path>& inputs);

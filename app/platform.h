@@ -1,6 +1,8 @@
-// Platform file calls of the run: open and delete by a path of this platform, and the path as text.
+// Platform file calls of the run: open, create, rename and delete by a path of this platform; the path as
+// text.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 
@@ -14,3 +16,58 @@ std::FILE* openFile(const std::filesystem::path& path, FileMode mode);
 bool removeFile(const std::filesystem::path& path);
 // The path as UTF-16 text for the closing message.
 UString pathText(const std::filesystem::path& path);
+
+// What stands at a name, a link taken as itself and not as what it points to.
+enum class NameKind { Absent, RegularFile, Link, Other };
+NameKind nameKind(const std::filesystem::path& path);
+
+// What an open input looked like: a pipe or FIFO has no size to compare (`sized` false).
+struct InputState {
+  bool sized = false;
+  std::uintmax_t size = 0;
+  std::int64_t modified = 0;  // in the platform's own units
+  bool operator==(const InputState&) const = default;
+};
+// The state through the open handle, never through the name; false when the platform cannot tell.
+bool inputState(std::FILE* file, InputState& state);
+
+// Creates a new file for writing, never opening a name that already exists (a link included); null when
+// it cannot. On POSIX, SIGINT, SIGTERM or SIGHUP remove it before the process ends until it is renamed
+// or removed below.
+std::FILE* createTemporaryFile(const std::filesystem::path& path);
+// Removes a file made by createTemporaryFile; false when it could not be removed.
+bool removeTemporaryFile(const std::filesystem::path& path);
+// Writes what the stream holds through to the disk; false when any of it failed.
+bool syncFile(std::FILE* file);
+// Renames `from` to `to` within one folder; a file or link at `to` is replaced, never written through.
+// The folder entry is synced. False when nothing changed.
+bool renameFile(const std::filesystem::path& from, const std::filesystem::path& to);
+
+// Holds back SIGINT, SIGTERM and SIGHUP while renames that belong together run (nothing on Windows).
+class SignalHold {
+ public:
+  SignalHold();
+  ~SignalHold();
+  SignalHold(const SignalHold&) = delete;
+  SignalHold& operator=(const SignalHold&) = delete;
+
+ private:
+  // Which of the three were held back already, so that they stay so afterwards.
+  bool heldBefore_[3] = {};
+};
+
+// Keeps other runs from putting results into the same folder at the same time; waits for a run that
+// holds it. On POSIX a lock on the folder itself, on Windows a lock file that the system deletes when it
+// is closed.
+class FolderLock {
+ public:
+  explicit FolderLock(const std::filesystem::path& folder);
+  ~FolderLock();
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+  bool held() const { return handle_ != kNone; }
+
+ private:
+  static constexpr std::intptr_t kNone = -1;
+  std::intptr_t handle_ = kNone;
+};

@@ -1,56 +1,24 @@
-// runConversion: read the input once, detect its charset, hand every content line to its handler, keep
-// one of the two written files.
+// runConversion: read the input once, detect its charset, hand every content line to its handler, put
+// the one kept result in place.
 #include "app/run.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <new>
-#include <stdexcept>
-#include <system_error>
 #include <utility>
 #include <vector>
 
+#include "app/input_file.h"
 #include "app/items.h"
 #include "app/line_reader.h"
 #include "app/messages.h"
 #include "app/output_names.h"
 #include "app/platform.h"
+#include "app/result_file.h"
 #include "app/run_context.h"
 #include "app/sections.h"
 #include "charset/charset.h"
 
 namespace {
-
-enum class ReadResult { Ok, ReadError, TooLarge, OutOfMemory };
-
-// The whole input at once; one read, the size known beforehand when the platform tells it.
-ReadResult readImage(std::FILE* file, std::uintmax_t sizeHint, std::string& image) {
-  if (sizeHint > kMaxInputBytes) return ReadResult::TooLarge;
-  try {
-    image.resize(static_cast<std::size_t>(sizeHint) + 1);
-    std::size_t used = 0;
-    for (;;) {
-      if (used == image.size()) {
-        if (used > kMaxInputBytes) return ReadResult::TooLarge;
-        image.resize(std::min<std::size_t>(image.size() * 2 + 4096, kMaxInputBytes + 1));
-      }
-      const std::size_t wanted = image.size() - used;
-      const std::size_t got = std::fread(image.data() + used, 1, wanted, file);
-      used += got;
-      if (got < wanted) {
-        if (std::ferror(file)) return ReadResult::ReadError;
-        break;
-      }
-    }
-    if (used > kMaxInputBytes) return ReadResult::TooLarge;
-    image.resize(used);
-  } catch (const std::bad_alloc&) {
-    return ReadResult::OutOfMemory;
-  } catch (const std::length_error&) {
-    return ReadResult::OutOfMemory;
-  }
-  return ReadResult::Ok;
-}
 
 std::string pathBytes(const std::filesystem::path& path) {
   char* bytes = encodeText(pathText(path), "ISO-8859-2");
@@ -61,15 +29,6 @@ std::string pathBytes(const std::filesystem::path& path) {
 
 RunOutcome failure(const char* pattern, const std::filesystem::path& path) {
   return RunOutcome{fillPath(pattern, pathBytes(path)), RunIcon::Error, 1};
-}
-
-// Closes the stream and says whether everything written through it reached the file.
-bool closeCleanly(std::FILE*& file) {
-  if (file == nullptr) return true;
-  const bool clean = std::ferror(file) == 0;
-  const bool closed = std::fclose(file) == 0;
-  file = nullptr;
-  return clean && closed;
 }
 
 LineOutcome handleLine(RunContext& run, const LineFields& fields) {
@@ -141,16 +100,15 @@ RunOutcome runConversion(const std::filesystem::path& input) {
 
   std::FILE* in = openFile(input, FileMode::ReadBytes);
   if (in == nullptr) return RunOutcome{message::kFileNotFound, RunIcon::Error, 1};
-  std::error_code sizeError;
-  std::uintmax_t sizeHint = std::filesystem::file_size(input, sizeError);
-  if (sizeError) sizeHint = 0;
   std::string image;
-  const ReadResult read = readImage(in, sizeHint, image);
+  InputState opened;
+  const ReadResult read = inputState(in, opened) ? readInput(in, opened, image) : ReadResult::ReadError;
   std::fclose(in);
   switch (read) {
     case ReadResult::Ok:
       break;
     case ReadResult::ReadError:
+    case ReadResult::Changed:
       return failure(message::kCannotRead, input);
     case ReadResult::TooLarge:
       return failure(message::kTooLarge, input);
@@ -158,39 +116,39 @@ RunOutcome runConversion(const std::filesystem::path& input) {
       return failure(message::kOutOfMemory, input);
   }
 
-  RunContext run;
-  run.output = openFile(outputPath, FileMode::WriteBytes);
-  if (run.output == nullptr) return failure(message::kCannotCreate, outputPath);
-  run.errors = openFile(errorPath, FileMode::WriteBytes);
-  if (run.errors == nullptr) {
-    closeCleanly(run.output);
-    removeFile(outputPath);
-    return failure(message::kCannotCreate, errorPath);
+  // A folder, FIFO or device at a final name would stop the rename or be waited on: refused up front.
+  for (const std::filesystem::path* name : {&outputPath, &errorPath}) {
+    if (nameKind(*name) == NameKind::Other) return failure(message::kCannotCreate, *name);
   }
+  // Both results are written under temporary names; the one kept is renamed at the end, the other and any
+  // run that cannot finish leave nothing behind.
+  ResultFile output(outputPath);
+  if (output.stream() == nullptr) return failure(message::kCannotCreate, outputPath);
+  ResultFile errors(errorPath);
+  if (errors.stream() == nullptr) return failure(message::kCannotCreate, errorPath);
+  RunContext run;
+  run.output = output.stream();
+  run.errors = errors.stream();
 
-  bool outOfMemory = false;
   try {
     processLines(run, image);
     settleItems(run);
     if (run.ok) writeItemSection(run);
   } catch (const std::bad_alloc&) {
-    outOfMemory = true;
-  }
-  const bool outputWritten = closeCleanly(run.output);
-  const bool errorsWritten = closeCleanly(run.errors);
-
-  if (outOfMemory) {
-    removeFile(outputPath);
-    removeFile(errorPath);
     return failure(message::kOutOfMemory, input);
   }
-  const std::filesystem::path& kept = run.ok ? outputPath : errorPath;
-  if (!(run.ok ? outputWritten : errorsWritten)) {
-    removeFile(outputPath);
-    removeFile(errorPath);
-    return failure(message::kCannotWrite, kept);
+
+  ResultFile& kept = run.ok ? output : errors;
+  if (!kept.finish()) return failure(message::kCannotWrite, kept.finalPath());
+  const Placed placed = putInPlace(kept, run.ok ? errorPath : outputPath);
+  switch (placed.result) {
+    case PlaceResult::Done:
+      break;
+    case PlaceResult::CannotCreate:
+      return failure(message::kCannotCreate, placed.name);
+    case PlaceResult::CannotDelete:
+      return failure(message::kCannotDelete, placed.name);
   }
-  removeFile(run.ok ? errorPath : outputPath);
   if (run.ok) return RunOutcome{fillPath(message::kSuccess, pathBytes(outputPath)), RunIcon::Information, 0};
   return RunOutcome{fillPath(message::kErrorsFound, pathBytes(errorPath)), RunIcon::Error, 1,
                     std::move(run.entries)};

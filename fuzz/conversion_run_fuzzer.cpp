@@ -1,6 +1,7 @@
-// Fuzz target: the whole conversion run on arbitrary file bytes. Whatever the bytes, exactly one of the two
-// files remains, the exit status and icon match it, the input is unchanged, nothing else is created, and
-// the kept file has the shape of a declaration or of a report of catalogue messages.
+// Fuzz target: the whole conversion run on arbitrary file bytes, beside stale files or links of earlier
+// runs. Whatever the bytes, exactly one of the two files remains, a regular file; the exit status and icon
+// match it, the input is unchanged, nothing else is left (no temporary file either), and the kept file has
+// the shape of a declaration or of a report of catalogue messages.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include <iterator>
 #include <random>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "app/messages.h"
@@ -28,10 +30,12 @@ const char* const kOpenings[] = {
 };
 
 // A private folder per process, made for each input and removed after it (libFuzzer may end the process
-// without running exit handlers).
+// without running exit handlers). In memory where the system has such a folder: every run syncs its
+// result to the disk, which would otherwise take most of the time of an input.
 const fs::path& workFolder() {
   static const fs::path folder =
-      fs::temp_directory_path() / ("zelvora-fuzz-run-" + std::to_string(std::random_device()()));
+      (fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path()) /
+      ("zelvora-fuzz-run-" + std::to_string(std::random_device()()));
   return folder;
 }
 
@@ -162,15 +166,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     std::ofstream out(input, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   }
+  // The first byte also chooses what an earlier run left at the two names: nothing, a stale file at
+  // either or both, or links to the input, which must be replaced and never written through.
+  const int earlier = (data[0] / 3) % 4;
+  if (earlier == 1 || earlier == 2) {
+    std::ofstream stale(earlier == 1 ? output : errors, std::ios::binary);
+    stale << "stale";
+  }
+  if (earlier == 3) {
+    std::error_code noLinks;
+    fs::create_symlink(input.filename(), output, noLinks);
+    fs::create_hard_link(input, errors, noLinks);
+  }
 
   const RunOutcome outcome = runConversion(input);
 
-  const bool outputKept = fs::exists(output);
-  const bool errorsKept = fs::exists(errors);
+  const bool outputKept = fs::exists(fs::symlink_status(output));
+  const bool errorsKept = fs::exists(fs::symlink_status(errors));
   FUZZ_CHECK(outputKept != errorsKept);
+  FUZZ_CHECK(fs::is_regular_file(fs::symlink_status(outputKept ? output : errors)));
   FUZZ_CHECK(outcome.exitStatus == (outputKept ? 0 : 1));
   FUZZ_CHECK((outcome.icon == RunIcon::Information) == outputKept);
   FUZZ_CHECK(readFile(input) == bytes);
+  // The input, the kept file and nothing else: no temporary file is left.
   std::size_t entries = 0;
   for (auto it = fs::directory_iterator(folder); it != fs::directory_iterator(); ++it) ++entries;
   FUZZ_CHECK(entries == 2);

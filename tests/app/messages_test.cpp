@@ -62,6 +62,10 @@ TEST(Messages, EveryTextIsTheIso88592FormOfItsUtf8Wording) {
        "Nincs elég memória a fájl feldolgozásához: %s\nNot enough memory to process the file: %s"},
       {message::kCannotCreate, "A fájl nem hozható létre: %s\nThe file cannot be created: %s"},
       {message::kCannotWrite, "A fájl írása nem sikerült: %s\nThe file could not be written: %s"},
+      {message::kCannotDelete, "A fájl nem törölhető: %s\nThe file cannot be deleted: %s"},
+      {message::kSameResultNames,
+       "Két fájl eredménye ugyanazt a nevet kapná, nevezze át az egyiket: %s és %s\nTwo files would give "
+       "results of the same name, rename one of them: %s and %s"},
       {message::kPathTooLong,
        "A kiválasztott fájl elérési útja túl hosszú.\nThe path of the chosen file is too long."},
       {message::kUsage,
@@ -97,6 +101,11 @@ TEST(Messages, FillPathPutsThePathInEveryPlaceholderAndNeverReadsItAsAPattern) {
   EXPECT_EQ(fillPath("50% off: %s", ""), "50% off: ");
   const std::string longPath(5000, 'p');
   EXPECT_EQ(fillPath(message::kSuccess, longPath).size(), std::string(message::kSuccess).size() - 4 + 10000);
+}
+
+TEST(Messages, FillPathsPutsTheTwoPathsInTurn) {
+  EXPECT_EQ(fillPaths("%s and %s; %s und %s", "a.csv", "a.txt"), "a.csv and a.txt; a.csv und a.txt");
+  EXPECT_EQ(fillPaths("%s", "%s", "x"), "%s");
 }
 
 }  // namespace

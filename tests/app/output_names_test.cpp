@@ -4,6 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
+
+#include "app/messages.h"
+#include "run_support.h"
 
 namespace {
 
@@ -37,6 +41,49 @@ TEST(DerivedName, PathsOfAnyLength) {
   const std::string input = "/" + folder + ".x/" + folder + ".csv";
   EXPECT_EQ(derivedPath(std::filesystem::path(input), kOutputSuffix).string(),
             "/" + folder + ".x/" + folder + "-output.csv");
+}
+
+TEST(CollidingInputs, InputsThatWouldShareTheirResultNames) {
+  ScratchFolder folder;
+  const std::filesystem::path here = folder.path();
+  std::filesystem::create_directories(here / "a" / "b");
+  using Pair = std::optional<std::pair<std::size_t, std::size_t>>;
+  struct Row {
+    const char* what;
+    std::vector<std::filesystem::path> inputs;
+    Pair expected;
+  };
+  std::vector<Row> rows = {
+      {"one file", {here / "june.csv"}, std::nullopt},
+      {"different names", {here / "june.csv", here / "july.csv", here / "a" / "june.csv"}, std::nullopt},
+      {"same name, other extension", {here / "june.csv", here / "june.txt"}, Pair({0, 1})},
+      {"the same file twice", {here / "june.csv", here / "june.csv"}, Pair({0, 1})},
+      {"no extension and an extension", {here / "x.csv", here / "june", here / "june.csv"}, Pair({1, 2})},
+      {"a folder spelled two ways",
+       {here / "a" / "b" / ".." / "june.csv", here / "a" / "june.txt"},
+       Pair({0, 1})},
+      {"the first collision by the later input",
+       {here / "x.csv", here / "y.csv", here / "y.txt", here / "x.txt"},
+       Pair({1, 2})},
+  };
+  // The Windows build's library makes no links.
+  std::error_code noLinks;
+  std::filesystem::create_directory_symlink(here / "a", here / "link", noLinks);
+  if (!noLinks) {
+    rows.push_back({"a folder reached through a link",
+                    {here / "a" / "june.csv", here / "link" / "june.csv"},
+                    Pair({0, 1})});
+  }
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    EXPECT_EQ(collidingInputs(row.inputs), row.expected);
+  }
+}
+
+TEST(CollidingInputs, TheTextNamesBothInputsAsGiven) {
+  EXPECT_EQ(sameResultNamesText({"june.csv", "other.csv"}), "");
+  EXPECT_EQ(sameResultNamesText({"june.csv", "./june.txt"}),
+            fillPaths(message::kSameResultNames, "june.csv", "./june.txt"));
 }
 
 }  // namespace

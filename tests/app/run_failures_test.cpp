@@ -103,7 +103,7 @@ TEST(RunFailures, InputTooLargeForItsLineNumbers) {
 }
 
 // A full disk, played by a file size limit in a child process: the kept file would be cut short, so
-// the run reports it and leaves neither file.
+// the run reports it, and the results of an earlier run stay as they were.
 TEST(RunFailures, AKeptFileThatCannotBeWrittenWholeIsReportedAndRemoved) {
   std::string goodItems;
   std::string badItems;
@@ -117,6 +117,8 @@ TEST(RunFailures, AKeptFileThatCannotBeWrittenWholeIsReportedAndRemoved) {
     ScratchFolder folder;
     const std::filesystem::path input = folder.path() / "june.csv";
     writeBytes(input, "0;1\r\n2012;12345678;12345678;2021;3\r\n1;1\r\n" + items);
+    writeBytes(folder.path() / "june-output.csv", "earlier output");
+    writeBytes(folder.path() / "june-error.txt", "earlier report");
     const std::string expected =
         named(message::kCannotWrite, folder.path() / (std::string("june") + keptSuffix));
     const pid_t child = fork();
@@ -133,7 +135,9 @@ TEST(RunFailures, AKeptFileThatCannotBeWrittenWholeIsReportedAndRemoved) {
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << "the child's run did not report the failed write";
-    expectNoFileBesides(folder.path(), 1);
+    EXPECT_EQ(readBytes(folder.path() / "june-output.csv"), "earlier output");
+    EXPECT_EQ(readBytes(folder.path() / "june-error.txt"), "earlier report");
+    expectNoFileBesides(folder.path(), 3);
   }
 }
 #endif

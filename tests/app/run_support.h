@@ -29,10 +29,10 @@ class ScratchFolder {
  public:
   ScratchFolder() {
     const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    // A random part keeps test programs of several checkouts, run at once, out of each other's folders.
+    // A random part too: the same test may run at the same time from another build tree on this machine.
     path_ = std::filesystem::temp_directory_path() /
             ("zelvora-" + std::string(test->test_suite_name()) + "-" + test->name() + "-" +
-             std::to_string(counter()++) + "-" + std::to_string(std::random_device()() % 1000000));
+             std::to_string(counter()++) + "-" + std::to_string(std::random_device()()));
     // A folder left by an earlier run may hold paths too long for this platform to delete: reuse it then.
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);

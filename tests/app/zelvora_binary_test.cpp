@@ -90,6 +90,26 @@ TEST(Program, RunsEachFileInOrderSuccessOnStdoutErrorsOnStderr) {
   EXPECT_EQ(readBytes(first), kGood);
 }
 
+TEST(Program, InputsWithTheSameResultNamesAreRefusedBeforeAnyIsConverted) {
+  ScratchFolder folder;
+  writeBytes(folder.path() / "june.csv", kGood);
+  writeBytes(folder.path() / "june.txt", "x\n");
+  writeBytes(folder.path() / "other.csv", kGood);
+  const Ran ran =
+      runProgram(folder, quoted(folder.path() / "other.csv") + " " + quoted(folder.path() / "june.csv") +
+                             " " + quoted(folder.path() / "june.txt"));
+  EXPECT_EQ(ran.status, 2);
+  EXPECT_EQ(ran.out, "");
+  const std::string first = (folder.path() / "june.csv").string();
+  const std::string second = (folder.path() / "june.txt").string();
+  EXPECT_EQ(ran.err, "Két fájl eredménye ugyanazt a nevet kapná, nevezze át az egyiket: " + first + " és " +
+                         second + "\nTwo files would give results of the same name, rename one of them: " +
+                         first + " and " + second + "\n");
+  EXPECT_FALSE(std::filesystem::exists(folder.path() / "other-output.csv"));
+  EXPECT_FALSE(std::filesystem::exists(folder.path() / "june-output.csv"));
+  EXPECT_FALSE(std::filesystem::exists(folder.path() / "june-error.txt"));
+}
+
 TEST(Program, AMissingFileAloneExitsOne) {
   ScratchFolder folder;
   const Ran ran = runProgram(folder, quoted(folder.path() / "nothing.csv"));

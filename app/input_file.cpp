@@ -1,0 +1,46 @@
+// readInput: one read of the size known beforehand, growing only for a pipe, and the state checked after.
+#include "app/input_file.h"
+
+#include <algorithm>
+#include <new>
+#include <stdexcept>
+
+#include "app/run.h"
+
+ReadResult readInput(std::FILE* file, const InputState& opened, std::string& image) {
+  const std::uintmax_t sizeHint = opened.sized ? opened.size : 0;
+  if (sizeHint > kMaxInputBytes) return ReadResult::TooLarge;
+  try {
+    image.resize(static_cast<std::size_t>(sizeHint) + 1);
+    std::size_t used = 0;
+    // A file of size 0 may still have bytes to read (those under /proc do): only its state is compared.
+    const bool countKnown = opened.sized && opened.size > 0;
+    for (;;) {
+      // A byte past the size it had: appended to, and perhaps without end.
+      if (countKnown && used > opened.size) return ReadResult::Changed;
+      if (used == image.size()) {
+        if (used > kMaxInputBytes) return ReadResult::TooLarge;
+        image.resize(std::min<std::size_t>(image.size() * 2 + 4096, kMaxInputBytes + 1));
+      }
+      const std::size_t wanted = image.size() - used;
+      const std::size_t got = std::fread(image.data() + used, 1, wanted, file);
+      used += got;
+      if (got < wanted) {
+        if (std::ferror(file)) return ReadResult::ReadError;
+        break;
+      }
+    }
+    if (opened.sized) {
+      InputState after;
+      if ((countKnown && used != opened.size) || !inputState(file, after) || !(after == opened))
+        return ReadResult::Changed;
+    }
+    if (used > kMaxInputBytes) return ReadResult::TooLarge;
+    image.resize(used);
+  } catch (const std::bad_alloc&) {
+    return ReadResult::OutOfMemory;
+  } catch (const std::length_error&) {
+    return ReadResult::OutOfMemory;
+  }
+  return ReadResult::Ok;
+}

@@ -1,0 +1,46 @@
+// collidingInputs: inputs of one call whose results would overwrite each other.
+#include "app/output_names.h"
+
+#include <map>
+#include <system_error>
+
+#include "app/messages.h"
+#include "app/platform.h"
+#include "charset/charset.h"
+
+namespace {
+
+// One spelling per result name: the folder resolved through "..", "." and links, then the derived name.
+std::filesystem::path resultIdentity(const std::filesystem::path& input) {
+  const std::filesystem::path derived = derivedPath(input, kOutputSuffix);
+  std::error_code error;
+  std::filesystem::path folder =
+      std::filesystem::weakly_canonical(std::filesystem::absolute(derived, error).parent_path(), error);
+  if (error) folder = derived.parent_path().lexically_normal();
+  return folder / derived.filename();
+}
+
+std::string shown(const std::filesystem::path& path) {
+  char* bytes = encodeText(pathText(path), "ISO-8859-2");
+  std::string text(bytes);
+  delete[] bytes;
+  return text;
+}
+
+}  // namespace
+
+std::optional<std::pair<std::size_t, std::size_t>> collidingInputs(
+    const std::vector<std::filesystem::path>& inputs) {
+  std::map<std::filesystem::path, std::size_t> seen;
+  for (std::size_t i = 0; i < inputs.size(); ++i) {
+    const auto [earlier, isNew] = seen.emplace(resultIdentity(inputs[i]), i);
+    if (!isNew) return std::pair{earlier->second, i};
+  }
+  return std::nullopt;
+}
+
+std::string sameResultNamesText(const std::vector<std::filesystem::path>& inputs) {
+  const auto pair = collidingInputs(inputs);
+  if (!pair) return std::string();
+  return fillPaths(message::kSameResultNames, shown(inputs[pair->first]), shown(inputs[pair->second]));
+}

@@ -1,0 +1,107 @@
+// readInput: the input as it was when opened; another program truncating, appending to or rewriting it
+// during the read is noticed, a pipe is read to its end.
+#include "app/input_file.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+#include "app/platform.h"
+#include "run_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kDeclaration = "0;1\r\n2012;12345678;12345678;2021;3\r\n1;1\r\n1;1;1;AT;CN;1,5\r\n";
+
+// Opens the file, lets `meanwhile` change it by its name, then reads it through the handle opened first.
+ReadResult readWhile(const fs::path& path, const std::function<void()>& meanwhile, std::string& image) {
+  std::FILE* file = openFile(path, FileMode::ReadBytes);
+  EXPECT_NE(file, nullptr);
+  if (file == nullptr) return ReadResult::ReadError;
+  InputState opened;
+  EXPECT_TRUE(inputState(file, opened));
+  EXPECT_TRUE(opened.sized);
+  meanwhile();
+  const ReadResult result = readInput(file, opened, image);
+  std::fclose(file);
+  return result;
+}
+
+TEST(InputFile, AnUntouchedFileIsReadWhole) {
+  ScratchFolder folder;
+  const fs::path input = folder.path() / "june.csv";
+  for (const std::string& bytes : {std::string(), kDeclaration, std::string(3 << 20, 'x')}) {
+    writeBytes(input, bytes);
+    std::string image = "old";
+    EXPECT_EQ(readWhile(
+                  input, [] {}, image),
+              ReadResult::Ok);
+    EXPECT_TRUE(image == bytes) << image.size() << " bytes read of " << bytes.size();
+  }
+}
+
+// The cut quantity of the last line ("1,5" read as "1") and lost rows both come from here.
+TEST(InputFile, AChangeDuringTheReadIsNoticed) {
+  ScratchFolder folder;
+  const fs::path input = folder.path() / "june.csv";
+  const struct {
+    const char* change;
+    std::function<void()> meanwhile;
+  } rows[] = {
+      {"truncated inside the last quantity", [&] { fs::resize_file(input, kDeclaration.size() - 4); }},
+      {"truncated to nothing", [&] { fs::resize_file(input, 0); }},
+      {"appended to", [&] { writeBytes(input, kDeclaration + "2;2;1;AT;CN;7\r\n"); }},
+      {"rewritten in place, same size",
+       [&] {
+         std::string other = kDeclaration;
+         other[other.size() - 5] = '9';
+         writeBytes(input, other);
+         fs::last_write_time(input, fs::last_write_time(input) + std::chrono::seconds(5));
+       }},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.change);
+    writeBytes(input, kDeclaration);
+    std::string image;
+    EXPECT_EQ(readWhile(input, row.meanwhile, image), ReadResult::Changed);
+  }
+}
+
+#ifndef _WIN32
+TEST(InputFile, AFifoIsReadToItsEnd) {
+  ScratchFolder folder;
+  const fs::path fifo = folder.path() / "june.csv";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const pid_t writer = fork();
+  ASSERT_NE(writer, -1);
+  if (writer == 0) {
+    std::FILE* out = std::fopen(fifo.c_str(), "wb");
+    std::fwrite(kDeclaration.data(), 1, kDeclaration.size(), out);
+    std::fclose(out);
+    _exit(0);
+  }
+  std::FILE* in = openFile(fifo, FileMode::ReadBytes);
+  ASSERT_NE(in, nullptr);
+  InputState opened;
+  ASSERT_TRUE(inputState(in, opened));
+  EXPECT_FALSE(opened.sized);
+  std::string image;
+  EXPECT_EQ(readInput(in, opened, image), ReadResult::Ok);
+  std::fclose(in);
+  EXPECT_EQ(image, kDeclaration);
+  int status = 0;
+  waitpid(writer, &status, 0);
+}
+#endif
+
+}  // namespace
