@@ -139,8 +139,11 @@ void checkKeptEntries(const ReportEntries& kept, const std::string& report, std:
   std::string rendered;
   for (const ReportEntry& entry : kept.first) {
     rendered += reportFileText(entry);
-    static const char* const columns[] = {"",    "MC01", "M003_G", "M003",    "MEV",
-                                          "MHO", "KGM",  "KIEGME", "SZAOSSZ", "STAERT"};
+    // Every column of the identification and item headers, or none.
+    static const char* const columns[] = {
+        "",       "MC01", "M003_G",    "M003",     "MEV",    "MHO",        "JHNEV",   "JBEOSZTAS", "JTELEFON",
+        "JEMAIL", "KNEV", "KBEOSZTAS", "KTELEFON", "KEMAIL", "MEGJEGYZES", "VGEA002", "T_SORSZ",   "TEKOD",
+        "UKOD",   "RTA",  "FTA",       "SZAORSZ",  "KGM",    "KIEGME",     "SZAOSSZ", "STAERT",    "PADO"};
     bool known = false;
     for (const char* column : columns) known = known || entry.column == column;
     FUZZ_CHECK(known);
