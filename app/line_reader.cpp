@@ -1,15 +1,18 @@
 // The line reader: detection, cutting, quoted cells, normalisation, classification and splitting.
 #include "app/line_reader.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 
 #include "app/spreadsheet_errors.h"
 #include "charset/charset.h"
 
-bool looksLikeUtf8(const char* bytes, std::size_t size) {
-  const auto* data = reinterpret_cast<const unsigned char*>(bytes);
-  int pending = 0;
+namespace {
+
+// Follows UTF-8 sequences over `size` bytes with `pending` continuation bytes still due from the bytes
+// before; the continuation bytes due after them, or -1 when a byte rules UTF-8 out.
+int followUtf8(const unsigned char* data, std::size_t size, int pending) {
   for (std::size_t i = 0; i < size; ++i) {
     // Runs of ASCII, nearly the whole of a declaration, are passed over eight bytes at a time.
     while (pending == 0 && i + 8 <= size) {
@@ -21,12 +24,12 @@ bool looksLikeUtf8(const char* bytes, std::size_t size) {
     if (i == size) break;
     const unsigned char b = data[i];
     if (pending > 0) {
-      if (b < 0x80 || b > 0xBF) return false;
+      if (b < 0x80 || b > 0xBF) return -1;
       --pending;
     } else if (b < 0x80) {
       continue;
     } else if (b < 0xC0) {
-      return false;
+      return -1;
     } else if (b < 0xE0) {
       pending = 1;
     } else if (b < 0xF0) {
@@ -34,36 +37,120 @@ bool looksLikeUtf8(const char* bytes, std::size_t size) {
     } else if (b < 0xF8) {
       pending = 3;
     } else {
-      return false;
+      return -1;
     }
   }
-  return true;
+  return pending;
+}
+
+// The first byte from `from` on that may end a line ('\0', CR or LF), or `end`.
+std::size_t findLineEnd(const char* bytes, std::size_t from, std::size_t end) {
+  std::size_t p = from;
+  if constexpr (std::endian::native == std::endian::little) {
+    // Eight bytes at a time: a byte below 0x0E sets the top bit of its lane, and may set it in the lanes
+    // after it through the borrow, so each flagged lane is checked. Lanes are in memory order here.
+    for (; p + 8 <= end; p += 8) {
+      uint64_t word;
+      std::memcpy(&word, bytes + p, sizeof word);
+      for (uint64_t lanes = (word - 0x0E0E0E0E0E0E0E0Eu) & ~word & 0x8080808080808080u; lanes != 0;
+           lanes &= lanes - 1) {
+        const std::size_t at = p + static_cast<std::size_t>(std::countr_zero(lanes)) / 8;
+        if (bytes[at] == '\0' || bytes[at] == '\r' || bytes[at] == '\n') return at;
+      }
+    }
+  }
+  while (p < end && bytes[p] != '\0' && bytes[p] != '\r' && bytes[p] != '\n') ++p;
+  return p;
+}
+
+}  // namespace
+
+bool looksLikeUtf8(const char* bytes, std::size_t size) {
+  return followUtf8(reinterpret_cast<const unsigned char*>(bytes), size, 0) >= 0;
 }
 
 const char* detectCharset(const char* bytes, std::size_t size) {
-  if (looksLikeUtf8(bytes, size)) return "UTF-8";
+  InputScan scan;
+  scan.add(bytes, size);
+  return scan.summary().charset;
+}
+
+void InputScan::add(const char* bytes, std::size_t size) {
   const auto* data = reinterpret_cast<const unsigned char*>(bytes);
-  for (std::size_t i = 0; i < size; ++i) {
-    if (data[i] >= 0x80 && data[i] <= 0x9F) return "windows-1250";
+  for (std::size_t i = 0; i < size && size_ + i < 2; ++i) head_[size_ + i] = data[i];
+  if (pending_ >= 0) pending_ = followUtf8(data, size, pending_);
+  for (std::size_t i = 0; i < size && !windowsBytes_; ++i) windowsBytes_ = data[i] >= 0x80 && data[i] <= 0x9F;
+  for (std::size_t i = size; i > 0; --i) {
+    if (bytes[i - 1] == '"') {
+      quotesEnd_ = size_ + i;
+      break;
+    }
   }
-  return "ISO-8859-2";
+  size_ += size;
+}
+
+InputSummary InputScan::summary() const {
+  InputSummary summary;
+  summary.size = size_;
+  summary.charset = pending_ >= 0 ? "UTF-8" : windowsBytes_ ? "windows-1250" : "ISO-8859-2";
+  summary.quotesEnd = quotesEnd_;
+  summary.utf16Mark =
+      size_ >= 2 && ((head_[0] == 0xFF && head_[1] == 0xFE) || (head_[0] == 0xFE && head_[1] == 0xFF));
+  return summary;
+}
+
+LineCutter::LineCutter(std::FILE* file, std::size_t size)
+    : window_(nullptr), filled_(0), size_(size), file_(file) {
+  buffer_.resize(std::max<std::size_t>(1, std::min(size, kReadBlock)));
+  window_ = buffer_.data();
+}
+
+bool LineCutter::refill() {
+  const std::size_t kept = base_ + filled_ - start_;
+  // A line longer than half the buffer doubles it, so a line of any length fits.
+  if (kept * 2 > buffer_.size()) {
+    std::vector<char> larger(buffer_.size() * 2);
+    std::memcpy(larger.data(), buffer_.data() + (start_ - base_), kept);
+    buffer_.swap(larger);
+  } else {
+    std::memmove(buffer_.data(), buffer_.data() + (start_ - base_), kept);
+  }
+  window_ = buffer_.data();
+  base_ = start_;
+  filled_ = kept;
+  const std::size_t wanted = std::min(buffer_.size() - kept, size_ - (base_ + filled_));
+  const std::size_t got = std::fread(buffer_.data() + kept, 1, wanted, file_);
+  filled_ += got;
+  if (got < wanted) {
+    // The image ends where the stream did; the run reports that the file could not be read.
+    readFailed_ = true;
+    size_ = base_ + filled_;
+  }
+  return got > 0;
 }
 
 bool LineCutter::next(RawLine& line) {
   std::size_t p = start_;
-  while (p < size_ && bytes_[p] != '\0' && bytes_[p] != '\r' && bytes_[p] != '\n') ++p;
-  const bool atNul = p < size_ && bytes_[p] == '\0';
+  for (;;) {
+    p = base_ + findLineEnd(window_, p - base_, filled_);
+    const std::size_t windowEnd = base_ + filled_;
+    // The line's end is not read yet, or a CR may have its LF in the next block.
+    const bool cutShort = p == windowEnd || (window_[p - base_] == '\r' && p + 1 == windowEnd);
+    if (!cutShort || windowEnd == size_ || file_ == nullptr || !refill()) break;
+  }
+  const auto byteAt = [this](std::size_t position) { return window_[position - base_]; };
+  const bool atNul = p < size_ && byteAt(p) == '\0';
   const bool nulEndsImage = atNul && p + 1 == size_;
   if (p == start_ && (p == size_ || nulEndsImage)) {
     start_ = size_;
     return false;
   }
-  line.bytes = bytes_ + start_;
+  line.bytes = window_ + (start_ - base_);
   line.size = p - start_;
   line.holdsNul = atNul && !nulEndsImage;
   if (p == size_ || atNul) {
     start_ = size_;
-  } else if (bytes_[p] == '\r' && p + 1 < size_ && bytes_[p + 1] == '\n') {
+  } else if (byteAt(p) == '\r' && p + 1 < size_ && byteAt(p + 1) == '\n') {
     start_ = p + 2;
   } else {
     start_ = p + 1;
@@ -176,6 +263,14 @@ bool LineFields::holdsSemicolon(std::size_t field) const {
 
 LineReader::LineReader(const char* bytes, std::size_t size, const char* charset)
     : cutter_(bytes, size), bytes_(bytes), size_(size), charset_(charset) {}
+
+LineReader::LineReader(std::FILE* file, const InputSummary& input)
+    : cutter_(file, input.size),
+      bytes_(nullptr),
+      size_(input.size),
+      charset_(input.charset),
+      quotesEnd_(input.quotesEnd),
+      quotesEndKnown_(true) {}
 
 std::size_t LineReader::quotesEnd() {
   // Looked for once, from the end, and only when a cell is left open at the end of a line.

@@ -2,10 +2,8 @@
 // one of the two written files.
 #include "app/run.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <new>
-#include <stdexcept>
 #include <system_error>
 #include <vector>
 
@@ -20,34 +18,24 @@
 
 namespace {
 
-enum class ReadResult { Ok, ReadError, TooLarge, OutOfMemory };
+enum class ReadResult { Ok, ReadError, TooLarge };
 
-// The whole input at once; one read, the size known beforehand when the platform tells it.
-ReadResult readImage(std::FILE* file, std::uintmax_t sizeHint, std::string& image) {
+// The first pass: the whole input in blocks, for its size, charset and quotes; its lines are read in a
+// second pass, so the input is never held in memory whole.
+ReadResult scanInput(std::FILE* file, std::uintmax_t sizeHint, InputSummary& summary) {
   if (sizeHint > kMaxInputBytes) return ReadResult::TooLarge;
-  try {
-    image.resize(static_cast<std::size_t>(sizeHint) + 1);
-    std::size_t used = 0;
-    for (;;) {
-      if (used == image.size()) {
-        if (used > kMaxInputBytes) return ReadResult::TooLarge;
-        image.resize(std::min<std::size_t>(image.size() * 2 + 4096, kMaxInputBytes + 1));
-      }
-      const std::size_t wanted = image.size() - used;
-      const std::size_t got = std::fread(image.data() + used, 1, wanted, file);
-      used += got;
-      if (got < wanted) {
-        if (std::ferror(file)) return ReadResult::ReadError;
-        break;
-      }
+  std::vector<char> block(kReadBlock);
+  InputScan scan;
+  for (;;) {
+    const std::size_t got = std::fread(block.data(), 1, block.size(), file);
+    scan.add(block.data(), got);
+    if (scan.size() > kMaxInputBytes) return ReadResult::TooLarge;
+    if (got < block.size()) {
+      if (std::ferror(file)) return ReadResult::ReadError;
+      break;
     }
-    if (used > kMaxInputBytes) return ReadResult::TooLarge;
-    image.resize(used);
-  } catch (const std::bad_alloc&) {
-    return ReadResult::OutOfMemory;
-  } catch (const std::length_error&) {
-    return ReadResult::OutOfMemory;
   }
+  summary = scan.summary();
   return ReadResult::Ok;
 }
 
@@ -83,11 +71,6 @@ LineOutcome handleLine(RunContext& run, const LineFields& fields) {
   }
 }
 
-bool startsWithUtf16Mark(const std::string& image) {
-  return image.size() >= 2 &&
-         ((image[0] == '\xFF' && image[1] == '\xFE') || (image[0] == '\xFE' && image[1] == '\xFF'));
-}
-
 // The entry for an input that ended in a state before the item section, or null.
 const char* missingAtEnd(int32_t lineState) {
   switch (lineState) {
@@ -102,13 +85,16 @@ const char* missingAtEnd(int32_t lineState) {
   }
 }
 
-void processLines(RunContext& run, const std::string& image) {
-  if (startsWithUtf16Mark(image)) {
+// The second pass over the input, from its start; false when it could not be read to the end that the
+// first pass found.
+bool processLines(RunContext& run, std::FILE* in, const InputSummary& input) {
+  if (input.utf16Mark) {
     run.lineNumber = 1;
     run.report(message::kUtf16);
-    return;
+    return true;
   }
-  LineReader reader(image.data(), image.size(), detectCharset(image.data(), image.size()));
+  if (std::fseek(in, 0, SEEK_SET) != 0) return false;
+  LineReader reader(in, input);
   ReadLine line;
   while (reader.next(line)) {
     if (line.damage != ReadLine::Damage::None) {
@@ -117,19 +103,21 @@ void processLines(RunContext& run, const std::string& image) {
       run.lineNumber = line.number;
       run.report(line.damage == ReadLine::Damage::NulByte ? message::kNulByte
                                                           : message::kInvalidByteSequence);
-      return;
+      return !reader.readFailed();
     }
     // Entries name the line's first physical line; counting goes on from its last.
     run.lineNumber = line.number;
-    if (line.content && handleLine(run, line.fields) == LineOutcome::Stop) return;
+    if (line.content && handleLine(run, line.fields) == LineOutcome::Stop) return !reader.readFailed();
     run.lineNumber = line.lastNumber;
   }
+  if (reader.readFailed()) return false;
   // A declaration without its opening sections is never a success; one whose item section has begun may
   // hold no items (a month without trade).
   if (const char* missing = missingAtEnd(run.lineState)) {
     run.lineNumber = reader.linesRead() + 1;
     run.report(missing);
   }
+  return true;
 }
 
 }  // namespace
@@ -143,45 +131,57 @@ RunOutcome runConversion(const std::filesystem::path& input) {
   std::error_code sizeError;
   std::uintmax_t sizeHint = std::filesystem::file_size(input, sizeError);
   if (sizeError) sizeHint = 0;
-  std::string image;
-  const ReadResult read = readImage(in, sizeHint, image);
-  std::fclose(in);
+  InputSummary summary;
+  ReadResult read = ReadResult::Ok;
+  try {
+    read = scanInput(in, sizeHint, summary);
+  } catch (const std::bad_alloc&) {
+    std::fclose(in);
+    return failure(message::kOutOfMemory, input);
+  }
   switch (read) {
     case ReadResult::Ok:
       break;
     case ReadResult::ReadError:
+      std::fclose(in);
       return failure(message::kCannotRead, input);
     case ReadResult::TooLarge:
+      std::fclose(in);
       return failure(message::kTooLarge, input);
-    case ReadResult::OutOfMemory:
-      return failure(message::kOutOfMemory, input);
   }
 
   RunContext run;
   run.output = openFile(outputPath, FileMode::WriteBytes);
-  if (run.output == nullptr) return failure(message::kCannotCreate, outputPath);
+  if (run.output == nullptr) {
+    std::fclose(in);
+    return failure(message::kCannotCreate, outputPath);
+  }
   run.errors = openFile(errorPath, FileMode::WriteBytes);
   if (run.errors == nullptr) {
+    std::fclose(in);
     closeCleanly(run.output);
     removeFile(outputPath);
     return failure(message::kCannotCreate, errorPath);
   }
 
   bool outOfMemory = false;
+  bool inputRead = true;
   try {
-    processLines(run, image);
+    inputRead = processLines(run, in, summary);
     settleItems(run);
     if (run.ok) writeItemSection(run);
   } catch (const std::bad_alloc&) {
     outOfMemory = true;
   }
+  std::fclose(in);
   const bool outputWritten = closeCleanly(run.output);
   const bool errorsWritten = closeCleanly(run.errors);
 
-  if (outOfMemory) {
+  // A file that changed or failed while its lines were read gives no result at all.
+  if (outOfMemory || !inputRead) {
     removeFile(outputPath);
     removeFile(errorPath);
-    return failure(message::kOutOfMemory, input);
+    return failure(outOfMemory ? message::kOutOfMemory : message::kCannotRead, input);
   }
   const std::filesystem::path& kept = run.ok ? outputPath : errorPath;
   if (!(run.ok ? outputWritten : errorsWritten)) {
