@@ -40,50 +40,81 @@ void prefetch(const void* address) {
 #endif
 }
 
+// A part's length in the packed key: one byte below 255, else 255 and four bytes.
+char* packLength(char* at, uint32_t length) {
+  if (length < 0xFF) {
+    *at = static_cast<char>(length);
+    return at + 1;
+  }
+  *at = static_cast<char>(0xFF);
+  std::memcpy(at + 1, &length, 4);
+  return at + 5;
+}
+
 }  // namespace
 
-uint32_t ItemTable::pack(const ItemKey& key, std::vector<char16_t>& out) const {
+uint32_t ItemTable::pack(const ItemKey& key, std::vector<char>& out) const {
   const int partCount = keyIncludesPartner_ ? 5 : 4;
-  std::size_t packedLength = 0;
-  for (int i = 0; i < partCount; ++i) packedLength += 2 + key.parts[i].length;
+  std::size_t unitCount = 0;
+  std::size_t lengthBytes = 0;
+  for (int i = 0; i < partCount; ++i) {
+    unitCount += key.parts[i].length;
+    lengthBytes += key.parts[i].length < 0xFF ? 1 : 5;
+  }
   const std::size_t start = out.size();
-  out.resize(start + packedLength);
-  char16_t* at = out.data() + start;
+  // Written a byte a unit first, which nearly every key is; a key with a unit above 0xFF is written again
+  // two bytes a unit. A key is packed one way only, so equal keys give equal bytes.
+  out.resize(start + 1 + lengthBytes + unitCount);
+  char16_t high = 0;
+  char* at = out.data() + start + 1;
   for (int i = 0; i < partCount; ++i) {
     const ItemKey::Part& part = key.parts[i];
-    *at++ = static_cast<char16_t>(part.length & 0xFFFF);
-    *at++ = static_cast<char16_t>(part.length >> 16);
-    std::memcpy(at, part.units, part.length * sizeof(char16_t));
+    at = packLength(at, part.length);
+    for (uint32_t k = 0; k < part.length; ++k) {
+      high |= part.units[k];
+      at[k] = static_cast<char>(part.units[k]);
+    }
     at += part.length;
   }
-  // Four units at a time: a multiply and a shift mix each word in, a final mix spreads every unit over
+  out[start] = 0;
+  if (high > 0xFF) {
+    out.resize(start + 1 + lengthBytes + unitCount * sizeof(char16_t));
+    at = out.data() + start;
+    *at++ = 1;
+    for (int i = 0; i < partCount; ++i) {
+      const ItemKey::Part& part = key.parts[i];
+      at = packLength(at, part.length);
+      std::memcpy(at, part.units, part.length * sizeof(char16_t));
+      at += part.length * sizeof(char16_t);
+    }
+  }
+  const std::size_t packedLength = out.size() - start;
+  // Eight bytes at a time: a multiply and a shift mix each word in, a final mix spreads every byte over
   // the low bits that pick the slot.
-  const char16_t* packed = out.data() + start;
+  const char* packed = out.data() + start;
   uint64_t h = 0x9E3779B97F4A7C15u ^ packedLength;
   std::size_t i = 0;
-  for (; i + 4 <= packedLength; i += 4) {
+  for (; i + 8 <= packedLength; i += 8) {
     uint64_t word;
     std::memcpy(&word, packed + i, sizeof word);
     h = (h ^ word) * 0xFF51AFD7ED558CCDu;
     h ^= h >> 32;
   }
-  for (; i < packedLength; ++i) h = (h ^ packed[i]) * 0xC4CEB9FE1A85EC53u;
+  for (; i < packedLength; ++i) h = (h ^ static_cast<unsigned char>(packed[i])) * 0xC4CEB9FE1A85EC53u;
   h ^= h >> 33;
   h *= 0xFF51AFD7ED558CCDu;
   h ^= h >> 33;
   return static_cast<uint32_t>(h);
 }
 
-ItemRecord* ItemTable::findPacked(const char16_t* packed, uint32_t length, uint32_t hash) {
+ItemRecord* ItemTable::findPacked(const char* packed, uint32_t length, uint32_t hash) {
   if (slots_.empty()) return nullptr;
   const std::size_t mask = slots_.size() - 1;
   for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
     const Slot slot = slots_[i];
     if (slot.record == 0) return nullptr;
     if (slot.hash != hash || slot.keyLength != length) continue;
-    if (std::memcmp(keys_.data() + slot.keyStart, packed, length * sizeof(char16_t)) == 0) {
-      return &records_[slot.record - 1];
-    }
+    if (std::memcmp(keys_.data() + slot.keyStart, packed, length) == 0) return &records_[slot.record - 1];
   }
 }
 
@@ -95,17 +126,29 @@ const UString& ItemTable::sharedText(const char16_t* units, uint32_t length) {
   return found->second;
 }
 
-ItemRecord& ItemTable::addPacked(const char16_t* packed, uint32_t length, uint32_t hash) {
+ItemRecord& ItemTable::addPacked(const char* packed, uint32_t length, uint32_t hash) {
   if (keys_.size() + length > std::numeric_limits<uint32_t>::max()) throw std::bad_alloc();
   ItemRecord record;
   UString* parts[5] = {&record.goodsCode, &record.transactionCode, &record.memberState, &record.originCountry,
                        &record.partnerId};
   const int partCount = keyIncludesPartner_ ? 5 : 4;
-  for (uint32_t at = 0, i = 0; static_cast<int>(i) < partCount; ++i) {
-    const uint32_t partLength = packed[at] | static_cast<uint32_t>(packed[at + 1]) << 16;
-    *parts[i] =
-        partLength <= 3 ? sharedText(packed + at + 2, partLength) : textOf(packed + at + 2, partLength);
-    at += 2 + partLength;
+  const bool wide = packed[0] != 0;
+  const char* at = packed + 1;
+  std::vector<char16_t> units;
+  for (int i = 0; i < partCount; ++i) {
+    uint32_t partLength = static_cast<unsigned char>(*at++);
+    if (partLength == 0xFF) {
+      std::memcpy(&partLength, at, 4);
+      at += 4;
+    }
+    units.resize(partLength);
+    if (wide) {
+      std::memcpy(units.data(), at, partLength * sizeof(char16_t));
+      at += partLength * sizeof(char16_t);
+    } else {
+      for (uint32_t k = 0; k < partLength; ++k) units[k] = static_cast<unsigned char>(*at++);
+    }
+    *parts[i] = partLength <= 3 ? sharedText(units.data(), partLength) : textOf(units.data(), partLength);
   }
   records_.push_back(record);
   // At most half the slots in use keeps the probe sequences short.
@@ -158,7 +201,7 @@ void ItemTable::mergeWaiting() {
     }
   }
   for (const Waiting& line : waiting_) {
-    const char16_t* packed = waitingKeys_.data() + line.keyStart;
+    const char* packed = waitingKeys_.data() + line.keyStart;
     ItemRecord* match = findPacked(packed, line.keyLength, line.hash);
     if (match == nullptr) {
       ItemRecord& record = addPacked(packed, line.keyLength, line.hash);

@@ -33,12 +33,13 @@ ItemKey::Part padded(FieldText field, uint32_t width, char16_t (&room)[8]) {
 // as they stand; short ASCII texts are upper-cased in `room` (for ASCII that is all toUpper does, a to z);
 // anything else goes through toUpper, whose result `holder` keeps.
 ItemKey::Part upperCased(FieldText field, char16_t (&room)[16], UString& holder) {
-  bool ascii = true;
+  char16_t high = 0;
   bool lower = false;
-  for (uint32_t i = 0; i < field.length && ascii; ++i) {
-    ascii = field.units[i] < 0x80;
-    lower = lower || (field.units[i] >= u'a' && field.units[i] <= u'z');
+  for (uint32_t i = 0; i < field.length; ++i) {
+    high |= field.units[i];
+    lower |= static_cast<char16_t>(field.units[i] - u'a') < 26;
   }
+  const bool ascii = high < 0x80;
   if (ascii && !lower) return {field.units, field.length};
   if (ascii && field.length <= 16) {
     for (uint32_t i = 0; i < field.length; ++i) {

@@ -152,6 +152,7 @@ class LineReader {
   int32_t linesRead() const { return linesRead_; }
 
  private:
+  void appendAscii(const RawLine& raw);
   ReadLine::Damage appendDecoded(const RawLine& raw);
   ReadLine::Damage readQuoted(ReadLine& line, uint32_t begin);
   void splitFields(ReadLine& line, uint32_t begin, uint32_t end);

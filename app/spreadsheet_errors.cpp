@@ -44,7 +44,9 @@ bool isSpreadsheetError(const char16_t* units, uint32_t length) {
 
 std::string spreadsheetErrorEntry(const LineFields& fields, std::size_t columns) {
   for (std::size_t i = 0; i < fields.count && i < columns; ++i) {
-    if (!isSpreadsheetError(fields.begin(i), fields.length(i))) continue;
+    // Every error value starts with '#' or with the 'E' of "Err:"; nearly no cell does.
+    const char16_t first = fields.length(i) > 0 ? fields.begin(i)[0] : u' ';
+    if ((first != u'#' && first != u'E') || !isSpreadsheetError(fields.begin(i), fields.length(i))) continue;
     char* value = encodeText(fields.text(i), "ISO-8859-2");
     std::string entry = fillPath(message::kSpreadsheetError, value);
     delete[] value;
