@@ -51,56 +51,93 @@ char* packLength(char* at, uint32_t length) {
   return at + 5;
 }
 
+// The k-th unit of a part as it is packed.
+char16_t packedUnit(const ItemKey::Part& part, uint32_t k) {
+  if (part.bytes == nullptr) return part.units[k];
+  if (k < part.zeros) return u'0';
+  const auto byte = static_cast<unsigned char>(part.bytes[k - part.zeros]);
+  return part.upper && static_cast<unsigned char>(byte - 'a') < 26 ? byte - 0x20 : byte;
+}
+
 }  // namespace
 
-uint32_t ItemTable::pack(const ItemKey& key, std::vector<char>& out) const {
+void ItemTable::pack(const ItemKey& key, std::vector<char>& out) const {
   const int partCount = keyIncludesPartner_ ? 5 : 4;
   std::size_t unitCount = 0;
   std::size_t lengthBytes = 0;
   for (int i = 0; i < partCount; ++i) {
-    unitCount += key.parts[i].length;
-    lengthBytes += key.parts[i].length < 0xFF ? 1 : 5;
+    const uint32_t length = key.parts[i].zeros + key.parts[i].length;
+    unitCount += length;
+    lengthBytes += length < 0xFF ? 1 : 5;
   }
   const std::size_t start = out.size();
   // Written a byte a unit first, which nearly every key is; a key with a unit above 0xFF is written again
   // two bytes a unit. A key is packed one way only, so equal keys give equal bytes.
   out.resize(start + 1 + lengthBytes + unitCount);
   char16_t high = 0;
-  char* at = out.data() + start + 1;
+  char* at = out.data() + start;
+  *at++ = 0;
   for (int i = 0; i < partCount; ++i) {
     const ItemKey::Part& part = key.parts[i];
-    at = packLength(at, part.length);
-    for (uint32_t k = 0; k < part.length; ++k) {
-      high |= part.units[k];
-      at[k] = static_cast<char>(part.units[k]);
+    at = packLength(at, part.zeros + part.length);
+    if (part.bytes != nullptr) {
+      // Straight from the line: zeros in front, ASCII letters upper-cased on the way.
+      for (uint32_t k = 0; k < part.zeros; ++k) *at++ = '0';
+      const char* bytes = part.bytes;
+      const uint32_t length = part.length;
+      const unsigned upper = part.upper ? 0x20 : 0;
+      for (uint32_t k = 0; k < length; ++k) {
+        const auto byte = static_cast<unsigned char>(bytes[k]);
+        const unsigned lower = static_cast<unsigned char>(byte - 'a') < 26;
+        at[k] = static_cast<char>(byte - (upper & -lower));
+      }
+    } else {
+      const char16_t* units = part.units;
+      const uint32_t length = part.length;
+      char* bytes = at;
+      for (uint32_t k = 0; k < length; ++k) {
+        high |= units[k];
+        bytes[k] = static_cast<char>(units[k]);
+      }
     }
     at += part.length;
   }
-  out[start] = 0;
   if (high > 0xFF) {
     out.resize(start + 1 + lengthBytes + unitCount * sizeof(char16_t));
     at = out.data() + start;
     *at++ = 1;
     for (int i = 0; i < partCount; ++i) {
       const ItemKey::Part& part = key.parts[i];
-      at = packLength(at, part.length);
-      std::memcpy(at, part.units, part.length * sizeof(char16_t));
-      at += part.length * sizeof(char16_t);
+      const uint32_t length = part.zeros + part.length;
+      at = packLength(at, length);
+      for (uint32_t k = 0; k < length; ++k) {
+        const char16_t unit = packedUnit(part, k);
+        std::memcpy(at + k * sizeof(char16_t), &unit, sizeof(char16_t));
+      }
+      at += length * sizeof(char16_t);
     }
   }
-  const std::size_t packedLength = out.size() - start;
+}
+
+uint32_t ItemTable::hashOf(const char* packed, std::size_t length) {
   // Eight bytes at a time: a multiply and a shift mix each word in, a final mix spreads every byte over
   // the low bits that pick the slot.
-  const char* packed = out.data() + start;
-  uint64_t h = 0x9E3779B97F4A7C15u ^ packedLength;
+  uint64_t h = 0x9E3779B97F4A7C15u ^ length;
   std::size_t i = 0;
-  for (; i + 8 <= packedLength; i += 8) {
+  for (; i + 8 <= length; i += 8) {
     uint64_t word;
     std::memcpy(&word, packed + i, sizeof word);
     h = (h ^ word) * 0xFF51AFD7ED558CCDu;
     h ^= h >> 32;
   }
-  for (; i < packedLength; ++i) h = (h ^ static_cast<unsigned char>(packed[i])) * 0xC4CEB9FE1A85EC53u;
+  if (i < length) {
+    // Gathered in a register: a word copied from fewer bytes would be read back before they are stored.
+    uint64_t word = 0;
+    for (uint32_t shift = 0; i < length; ++i, shift += 8) {
+      word |= static_cast<uint64_t>(static_cast<unsigned char>(packed[i])) << shift;
+    }
+    h = (h ^ word) * 0xC4CEB9FE1A85EC53u;
+  }
   h ^= h >> 33;
   h *= 0xFF51AFD7ED558CCDu;
   h ^= h >> 33;
@@ -164,13 +201,15 @@ ItemRecord& ItemTable::addPacked(const char* packed, uint32_t length, uint32_t h
 
 ItemRecord* ItemTable::find(const ItemRecord& probe) {
   probe_.clear();
-  const uint32_t hash = pack(keyOf(probe), probe_);
-  return findPacked(probe_.data(), static_cast<uint32_t>(probe_.size()), hash);
+  pack(keyOf(probe), probe_);
+  return findPacked(probe_.data(), static_cast<uint32_t>(probe_.size()),
+                    hashOf(probe_.data(), probe_.size()));
 }
 
 ItemRecord& ItemTable::add(const ItemRecord& record) {
   probe_.clear();
-  const uint32_t hash = pack(keyOf(record), probe_);
+  pack(keyOf(record), probe_);
+  const uint32_t hash = hashOf(probe_.data(), probe_.size());
   ItemRecord& added = addPacked(probe_.data(), static_cast<uint32_t>(probe_.size()), hash);
   added = record;
   return added;
@@ -181,15 +220,23 @@ void ItemTable::merge(const ItemKey& key, const int64_t (&quantities)[4], int32_
   line.lineNumber = lineNumber;
   for (int i = 0; i < 4; ++i) line.quantities[i] = quantities[i];
   line.keyStart = waitingKeys_.size();
-  line.hash = pack(key, waitingKeys_);
+  pack(key, waitingKeys_);
   line.keyLength = static_cast<uint32_t>(waitingKeys_.size() - line.keyStart);
-  if (!slots_.empty()) prefetch(&slots_[line.hash & (slots_.size() - 1)]);
   waiting_.push_back(line);
+  // The line before is hashed and its slot fetched now, when its packed bytes are no longer in flight.
+  if (waiting_.size() >= 2) hashWaiting(waiting_[waiting_.size() - 2]);
   if (waiting_.size() == kBatch) mergeWaiting();
 }
 
+void ItemTable::hashWaiting(Waiting& line) {
+  line.hash = hashOf(waitingKeys_.data() + line.keyStart, line.keyLength);
+  if (!slots_.empty()) prefetch(&slots_[line.hash & (slots_.size() - 1)]);
+}
+
 void ItemTable::mergeWaiting() {
-  // The slots were fetched when the lines came; now fetch the keys and records they point at.
+  // The slots of all but the last line were fetched as the lines came; now fetch the keys and records they
+  // point at, then merge.
+  if (!waiting_.empty()) hashWaiting(waiting_.back());
   if (!slots_.empty()) {
     const std::size_t mask = slots_.size() - 1;
     for (const Waiting& line : waiting_) {

@@ -101,6 +101,9 @@ struct LineFields {
   bool quoted = false;
   // Line ends inside quoted cells that the line holds (each read as one blank).
   std::size_t breakCount = 0;
+  // For a line of ASCII bytes without quotes: its bytes, one a unit, where the spans hold as they do in
+  // `units` (a ',' that separates stays a ','); null for any other line.
+  const char* bytes = nullptr;
 
   uint32_t length(std::size_t field) const {
     return field < count ? spans[field].end - spans[field].begin : 0;
@@ -111,6 +114,14 @@ struct LineFields {
   // A ';' stands in the field: only a quoted cell can hold one.
   bool holdsSemicolon(std::size_t field) const;
 };
+
+// A unit of a line: a byte of a plain ASCII line, or a decoded unit.
+inline char16_t unitOf(char byte) {
+  return static_cast<unsigned char>(byte);
+}
+inline char16_t unitOf(char16_t unit) {
+  return unit;
+}
 
 // What the reader gives for each line of the image.
 struct ReadLine {
@@ -156,6 +167,8 @@ class LineReader {
   ReadLine::Damage appendDecoded(const RawLine& raw);
   ReadLine::Damage readQuoted(ReadLine& line, uint32_t begin);
   void splitFields(ReadLine& line, uint32_t begin, uint32_t end);
+  void setFields(LineFields& fields, const char16_t* units, std::size_t count, bool quoted,
+                 std::size_t breakCount, const char* bytes) const;
 
   // One past the image's last '"' byte, 0 when it holds none.
   std::size_t quotesEnd();

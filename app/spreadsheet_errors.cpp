@@ -1,6 +1,7 @@
 // The error values of spreadsheets, in one table.
 #include "app/spreadsheet_errors.h"
 
+#include <cstring>
 #include <string_view>
 
 #include "app/messages.h"
@@ -43,9 +44,21 @@ bool isSpreadsheetError(const char16_t* units, uint32_t length) {
 }
 
 std::string spreadsheetErrorEntry(const LineFields& fields, std::size_t columns) {
-  for (std::size_t i = 0; i < fields.count && i < columns; ++i) {
+  const std::size_t count = fields.count < columns ? fields.count : columns;
+  if (count == 0) return std::string();
+  // Every error value starts with '#' or with the 'E' of "Err:": a plain line without either byte in these
+  // fields holds none.
+  if (fields.bytes != nullptr) {
+    const std::size_t end = fields.spans[count - 1].end;
+    if (std::memchr(fields.bytes, '#', end) == nullptr && std::memchr(fields.bytes, 'E', end) == nullptr) {
+      return std::string();
+    }
+  }
+  for (std::size_t i = 0; i < count; ++i) {
     // Every error value starts with '#' or with the 'E' of "Err:"; nearly no cell does.
-    const char16_t first = fields.length(i) > 0 ? fields.begin(i)[0] : u' ';
+    const FieldSpan span = fields.spans[i];
+    if (span.begin == span.end) continue;
+    const char16_t first = fields.units[span.begin];
     if ((first != u'#' && first != u'E') || !isSpreadsheetError(fields.begin(i), fields.length(i))) continue;
     char* value = encodeText(fields.text(i), "ISO-8859-2");
     std::string entry = fillPath(message::kSpreadsheetError, value);
