@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <utility>
 
 namespace {
 
@@ -171,7 +172,7 @@ ItemRecord& ItemTable::addPacked(const char* packed, uint32_t length, uint32_t h
   const int partCount = keyIncludesPartner_ ? 5 : 4;
   const bool wide = packed[0] != 0;
   const char* at = packed + 1;
-  std::vector<char16_t> units;
+  std::vector<char16_t>& units = scratch_;
   for (int i = 0; i < partCount; ++i) {
     uint32_t partLength = static_cast<unsigned char>(*at++);
     if (partLength == 0xFF) {
@@ -187,7 +188,7 @@ ItemRecord& ItemTable::addPacked(const char* packed, uint32_t length, uint32_t h
     }
     *parts[i] = partLength <= 3 ? sharedText(units.data(), partLength) : textOf(units.data(), partLength);
   }
-  records_.push_back(record);
+  records_.push_back(std::move(record));
   // At most half the slots in use keeps the probe sequences short.
   if (records_.size() * 2 > slots_.size()) rebuildIndex(slots_.empty() ? 256 : slots_.size() * 2);
   const auto keyStart = static_cast<uint32_t>(keys_.size());
@@ -243,7 +244,9 @@ void ItemTable::mergeWaiting() {
       const Slot& slot = slots_[line.hash & mask];
       if (slot.record != 0) {
         prefetch(keys_.data() + slot.keyStart);
-        prefetch(&records_[slot.record - 1]);
+        // A match touches only the totals, which may start a cache line of their own.
+        prefetch(&records_[slot.record - 1].netMass);
+        prefetch(&records_[slot.record - 1].statisticalValue);
       }
     }
   }

@@ -101,5 +101,6 @@ class ItemTable {
   std::vector<char> waitingKeys_;
   std::vector<int32_t> outOfRange_;
   std::vector<char> probe_;
+  std::vector<char16_t> scratch_;
   std::unordered_map<uint64_t, UString> shortTexts_;
 };

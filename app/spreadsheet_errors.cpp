@@ -1,7 +1,6 @@
 // The error values of spreadsheets, in one table.
 #include "app/spreadsheet_errors.h"
 
-#include <cstring>
 #include <string_view>
 
 #include "app/messages.h"
@@ -45,21 +44,13 @@ bool isSpreadsheetError(const char16_t* units, uint32_t length) {
 
 std::string spreadsheetErrorEntry(const LineFields& fields, std::size_t columns) {
   const std::size_t count = fields.count < columns ? fields.count : columns;
-  if (count == 0) return std::string();
-  // Every error value starts with '#' or with the 'E' of "Err:": a plain line without either byte in these
-  // fields holds none.
-  if (fields.bytes != nullptr) {
-    const std::size_t end = fields.spans[count - 1].end;
-    if (std::memchr(fields.bytes, '#', end) == nullptr && std::memchr(fields.bytes, 'E', end) == nullptr) {
-      return std::string();
-    }
-  }
+  const FieldSpan* spans = fields.spans;
+  const char16_t* units = fields.units;
   for (std::size_t i = 0; i < count; ++i) {
     // Every error value starts with '#' or with the 'E' of "Err:"; nearly no cell does.
-    const FieldSpan span = fields.spans[i];
-    if (span.begin == span.end) continue;
-    const char16_t first = fields.units[span.begin];
-    if ((first != u'#' && first != u'E') || !isSpreadsheetError(fields.begin(i), fields.length(i))) continue;
+    const FieldSpan span = spans[i];
+    if (span.begin == span.end || (units[span.begin] != u'#' && units[span.begin] != u'E')) continue;
+    if (!isSpreadsheetError(units + span.begin, span.end - span.begin)) continue;
     char* value = encodeText(fields.text(i), "ISO-8859-2");
     std::string entry = fillPath(message::kSpreadsheetError, value);
     delete[] value;
