@@ -26,6 +26,11 @@ struct ItemKey {
   struct Part {
     const char16_t* units;
     uint32_t length;
+    // Instead of `units`, for a part read from a plain ASCII line: its bytes, one a unit, to be read after
+    // `zeros` '0' units and with a to z upper-cased when `upper` is set.
+    const char* bytes = nullptr;
+    uint32_t zeros = 0;
+    bool upper = false;
   };
   Part parts[5];
 };
@@ -71,10 +76,13 @@ class ItemTable {
     uint32_t keyLength;
   };
 
-  // Appends the packed key (each part's length in two units, then its units) to `out`; returns its hash.
-  uint32_t pack(const ItemKey& key, std::vector<char16_t>& out) const;
-  ItemRecord* findPacked(const char16_t* packed, uint32_t length, uint32_t hash);
-  ItemRecord& addPacked(const char16_t* packed, uint32_t length, uint32_t hash);
+  // Appends the packed key to `out`: a byte that says whether the units take one byte or two, then each
+  // part's length (one byte below 255, else 255 and four bytes) and its units.
+  void pack(const ItemKey& key, std::vector<char>& out) const;
+  static uint32_t hashOf(const char* packed, std::size_t length);
+  ItemRecord* findPacked(const char* packed, uint32_t length, uint32_t hash);
+  ItemRecord& addPacked(const char* packed, uint32_t length, uint32_t hash);
+  void hashWaiting(Waiting& line);
   void mergeWaiting();
   void rebuildIndex(std::size_t slotCount);
   // One text for every record whose key part has these units: transaction codes and country codes have
@@ -86,12 +94,13 @@ class ItemTable {
   std::vector<ItemRecord> records_;
   // Every record's packed key, end to end, so a lookup reads one place instead of five texts. Slots hold
   // 32-bit offsets into it: a key that would not fit counts as memory running out.
-  std::vector<char16_t> keys_;
+  std::vector<char> keys_;
   // Open addressing over a power-of-two number of slots.
   std::vector<Slot> slots_;
   std::vector<Waiting> waiting_;
-  std::vector<char16_t> waitingKeys_;
+  std::vector<char> waitingKeys_;
   std::vector<int32_t> outOfRange_;
-  std::vector<char16_t> probe_;
+  std::vector<char> probe_;
+  std::vector<char16_t> scratch_;
   std::unordered_map<uint64_t, UString> shortTexts_;
 };

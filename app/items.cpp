@@ -14,14 +14,20 @@ namespace {
 
 enum Column { TEKOD = 1, UKOD, MEMBER_STATE, SZAORSZ, KGM, KIEGME, SZAOSSZ, STAERT, PADO };
 
-// One field of an item line, inside its line or inside a text of its own.
+// One field of an item line, inside its line: bytes of a plain ASCII line, or units.
+template <typename Unit>
 struct FieldText {
-  const char16_t* units = u"";
+  static constexpr Unit kEmpty[1] = {};
+  const Unit* units = kEmpty;
   uint32_t length = 0;
 };
 
-// Left-padded with "0" to the width; `room` holds the padded units when the field is shorter.
-ItemKey::Part padded(FieldText field, uint32_t width, char16_t (&room)[8]) {
+// Left-padded with "0" to the width; `room` holds the padded units when the field is shorter. A field of
+// bytes keeps them where they are, with the zeros to put in front.
+ItemKey::Part padded(FieldText<char> field, uint32_t width) {
+  return {nullptr, field.length, field.units, field.length < width ? width - field.length : 0};
+}
+ItemKey::Part padded(FieldText<char16_t> field, uint32_t width, char16_t (&room)[8]) {
   if (field.length >= width) return {field.units, field.length};
   const uint32_t zeros = width - field.length;
   for (uint32_t i = 0; i < zeros; ++i) room[i] = u'0';
@@ -29,26 +35,36 @@ ItemKey::Part padded(FieldText field, uint32_t width, char16_t (&room)[8]) {
   return {room, width};
 }
 
-// toUpper with "en". Country codes and partners are nearly always upper-case ASCII already and are taken
-// as they stand; short ASCII texts are upper-cased in `room` (for ASCII that is all toUpper does, a to z);
-// anything else goes through toUpper, whose result `holder` keeps.
-ItemKey::Part upperCased(FieldText field, char16_t (&room)[16], UString& holder) {
-  bool ascii = true;
-  bool lower = false;
-  for (uint32_t i = 0; i < field.length && ascii; ++i) {
-    ascii = field.units[i] < 0x80;
-    lower = lower || (field.units[i] >= u'a' && field.units[i] <= u'z');
-  }
-  if (ascii && !lower) return {field.units, field.length};
-  if (ascii && field.length <= 16) {
-    for (uint32_t i = 0; i < field.length; ++i) {
-      const char16_t unit = field.units[i];
-      room[i] = unit >= u'a' && unit <= u'z' ? static_cast<char16_t>(unit - u'a' + u'A') : unit;
+// toUpper with "en". On ASCII all it does is a to z, which a field of bytes (always ASCII) leaves to the
+// packing of the key. Units are nearly always upper-case ASCII already and are taken as they stand; short
+// ASCII texts are upper-cased in `room`; anything else goes through toUpper, whose result `holder` keeps.
+ItemKey::Part upperCased(FieldText<char> field) {
+  return {nullptr, field.length, field.units, 0, true};
+}
+ItemKey::Part upperCased(FieldText<char16_t> field, char16_t (&room)[16], UString& holder) {
+  const char16_t* units = field.units;
+  const uint32_t length = field.length;
+  char16_t high = 0;
+  unsigned lower = 0;
+  if (length <= 16) {
+    // One pass that upper-cases into the room while it looks.
+    for (uint32_t i = 0; i < length; ++i) {
+      const char16_t unit = units[i];
+      const unsigned isLower = static_cast<char16_t>(unit - u'a') < 26;
+      high |= unit;
+      lower |= isLower;
+      room[i] = static_cast<char16_t>(unit - (isLower << 5));
     }
-    return {room, field.length};
+    if (high < 0x80) return {lower != 0 ? room : units, length};
+  } else {
+    for (uint32_t i = 0; i < length; ++i) {
+      high |= units[i];
+      lower |= static_cast<char16_t>(units[i] - u'a') < 26;
+    }
+    if (high < 0x80 && lower == 0) return {units, length};
   }
-  UStringBuffer copy(field.length);
-  std::memcpy(copy.data(), field.units, field.length * sizeof(char16_t));
+  UStringBuffer copy(length);
+  std::memcpy(copy.data(), units, length * sizeof(char16_t));
   holder = toUpper(copy.finish(), "en");
   return {holder.units(), holder.length()};
 }
@@ -100,6 +116,53 @@ void reportItemCell(RunContext& run, const char* message, std::size_t column, co
   run.report(message, columnName(run, column), value);
 }
 
+// The quantities and the key of a line that passed the checks, from the line's bytes or units, merged.
+template <typename Unit>
+LineOutcome mergeItemLine(RunContext& run, const LineFields& fields, const Unit* line) {
+  FieldText<Unit> texts[kItemColumns];
+  for (std::size_t i = 0; i < fields.count && i < kItemColumns; ++i) {
+    texts[i] = {line + fields.spans[i].begin, fields.spans[i].end - fields.spans[i].begin};
+  }
+
+  int64_t quantities[4];
+  int column = 0;
+  try {
+    for (; column < 4; ++column) {
+      quantities[column] = parseQuantity(texts[KGM + column].units, texts[KGM + column].length);
+    }
+  } catch (const Exception&) {
+    const FieldText<Unit> cell = texts[KGM + column];
+    UStringBuffer value(cell.length);
+    for (uint32_t i = 0; i < cell.length; ++i) value.data()[i] = unitOf(cell.units[i]);
+    reportItemCell(run, message::kInvalidNumber, KGM + column, value.finish());
+    return LineOutcome::Continue;
+  }
+
+  ItemKey key;  // every part is set below
+  if constexpr (sizeof(Unit) == 1) {
+    key.parts[0] = padded(texts[TEKOD], 8);
+    key.parts[1] = padded(texts[UKOD], 2);
+    key.parts[2] = upperCased(texts[MEMBER_STATE]);
+    key.parts[3] = upperCased(texts[SZAORSZ]);
+    key.parts[4] = run.formCode == 2010 ? upperCased(texts[PADO]) : ItemKey::Part{u"", 0};
+    run.items.merge(key, quantities, run.lineNumber);
+  } else {
+    char16_t goodsRoom[8];
+    char16_t transactionRoom[8];
+    char16_t upperRooms[3][16];
+    UString upperHolders[3];
+    key.parts[0] = padded(texts[TEKOD], 8, goodsRoom);
+    key.parts[1] = padded(texts[UKOD], 2, transactionRoom);
+    key.parts[2] = upperCased(texts[MEMBER_STATE], upperRooms[0], upperHolders[0]);
+    key.parts[3] = upperCased(texts[SZAORSZ], upperRooms[1], upperHolders[1]);
+    key.parts[4] = run.formCode == 2010 ? upperCased(texts[PADO], upperRooms[2], upperHolders[2])
+                                        : ItemKey::Part{u"", 0};
+    // The rooms and holders hold the key's units until it is packed.
+    run.items.merge(key, quantities, run.lineNumber);
+  }
+  return LineOutcome::Continue;
+}
+
 }  // namespace
 
 LineOutcome handleItemLine(RunContext& run, const LineFields& fields) {
@@ -128,36 +191,9 @@ LineOutcome handleItemLine(RunContext& run, const LineFields& fields) {
     reportItemLine(run, message::kIncompleteItemLine);
     return LineOutcome::Continue;
   }
-  FieldText texts[kItemColumns];
-  for (std::size_t i = 0; i < fields.count && i < kItemColumns; ++i) {
-    texts[i] = {fields.begin(i), fields.length(i)};
-  }
-
-  int64_t quantities[4];
-  int column = 0;
-  try {
-    for (; column < 4; ++column) {
-      quantities[column] = parseQuantity(texts[KGM + column].units, texts[KGM + column].length);
-    }
-  } catch (const Exception&) {
-    reportItemCell(run, message::kInvalidNumber, KGM + column, fields.text(KGM + column));
-    return LineOutcome::Continue;
-  }
-
-  char16_t goodsRoom[8];
-  char16_t transactionRoom[8];
-  char16_t upperRooms[3][16];
-  UString upperHolders[3];
-  ItemKey key{};
-  key.parts[0] = padded(texts[TEKOD], 8, goodsRoom);
-  key.parts[1] = padded(texts[UKOD], 2, transactionRoom);
-  key.parts[2] = upperCased(texts[MEMBER_STATE], upperRooms[0], upperHolders[0]);
-  key.parts[3] = upperCased(texts[SZAORSZ], upperRooms[1], upperHolders[1]);
-  key.parts[4] =
-      run.formCode == 2010 ? upperCased(texts[PADO], upperRooms[2], upperHolders[2]) : ItemKey::Part{u"", 0};
-
-  run.items.merge(key, quantities, run.lineNumber);
-  return LineOutcome::Continue;
+  // A plain ASCII line is read from its bytes, any other from its units, by the same steps.
+  return fields.bytes != nullptr ? mergeItemLine(run, fields, fields.bytes)
+                                 : mergeItemLine(run, fields, fields.units);
 }
 
 void settleItems(RunContext& run) {

@@ -1,15 +1,18 @@
 // The line reader: detection, cutting, quoted cells, normalisation, classification and splitting.
 #include "app/line_reader.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 
 #include "app/spreadsheet_errors.h"
 #include "charset/charset.h"
 
-bool looksLikeUtf8(const char* bytes, std::size_t size) {
-  const auto* data = reinterpret_cast<const unsigned char*>(bytes);
-  int pending = 0;
+namespace {
+
+// Follows UTF-8 sequences over `size` bytes with `pending` continuation bytes still due from the bytes
+// before; the continuation bytes due after them, or -1 when a byte rules UTF-8 out.
+int followUtf8(const unsigned char* data, std::size_t size, int pending) {
   for (std::size_t i = 0; i < size; ++i) {
     // Runs of ASCII, nearly the whole of a declaration, are passed over eight bytes at a time.
     while (pending == 0 && i + 8 <= size) {
@@ -21,12 +24,12 @@ bool looksLikeUtf8(const char* bytes, std::size_t size) {
     if (i == size) break;
     const unsigned char b = data[i];
     if (pending > 0) {
-      if (b < 0x80 || b > 0xBF) return false;
+      if (b < 0x80 || b > 0xBF) return -1;
       --pending;
     } else if (b < 0x80) {
       continue;
     } else if (b < 0xC0) {
-      return false;
+      return -1;
     } else if (b < 0xE0) {
       pending = 1;
     } else if (b < 0xF0) {
@@ -34,36 +37,140 @@ bool looksLikeUtf8(const char* bytes, std::size_t size) {
     } else if (b < 0xF8) {
       pending = 3;
     } else {
-      return false;
+      return -1;
     }
   }
-  return true;
+  return pending;
+}
+
+// The first byte from `from` on that may end a line ('\0', CR or LF), or `end`.
+std::size_t findLineEnd(const char* bytes, std::size_t from, std::size_t end) {
+  std::size_t p = from;
+  if constexpr (std::endian::native == std::endian::little) {
+    // Eight bytes at a time: a byte below 0x0E sets the top bit of its lane, and may set it in the lanes
+    // after it through the borrow, so each flagged lane is checked. Lanes are in memory order here.
+    for (; p + 8 <= end; p += 8) {
+      uint64_t word;
+      std::memcpy(&word, bytes + p, sizeof word);
+      for (uint64_t lanes = (word - 0x0E0E0E0E0E0E0E0Eu) & ~word & 0x8080808080808080u; lanes != 0;
+           lanes &= lanes - 1) {
+        const std::size_t at = p + static_cast<std::size_t>(std::countr_zero(lanes)) / 8;
+        if (bytes[at] == '\0' || bytes[at] == '\r' || bytes[at] == '\n') return at;
+      }
+    }
+  }
+  while (p < end && bytes[p] != '\0' && bytes[p] != '\r' && bytes[p] != '\n') ++p;
+  return p;
+}
+
+}  // namespace
+
+bool looksLikeUtf8(const char* bytes, std::size_t size) {
+  return followUtf8(reinterpret_cast<const unsigned char*>(bytes), size, 0) >= 0;
 }
 
 const char* detectCharset(const char* bytes, std::size_t size) {
-  if (looksLikeUtf8(bytes, size)) return "UTF-8";
+  InputScan scan;
+  scan.add(bytes, size);
+  return scan.summary().charset;
+}
+
+void InputScan::add(const char* bytes, std::size_t size) {
   const auto* data = reinterpret_cast<const unsigned char*>(bytes);
-  for (std::size_t i = 0; i < size; ++i) {
-    if (data[i] >= 0x80 && data[i] <= 0x9F) return "windows-1250";
+  for (std::size_t i = 0; i < size && size_ + i < 2; ++i) head_[size_ + i] = data[i];
+  // One pass, eight bytes at a time. A word without a byte above 0x7F only ends a UTF-8 sequence too early
+  // and holds no Windows-1250 byte; the last word that may hold a '"' is kept (the zero-byte test can flag
+  // a lane after a true one, never a word without one).
+  std::size_t quoteWord = size;
+  std::size_t i = 0;
+  for (; i + 8 <= size; i += 8) {
+    uint64_t word;
+    std::memcpy(&word, data + i, sizeof word);
+    if ((word & 0x8080808080808080u) != 0) {
+      if (pending_ >= 0) pending_ = followUtf8(data + i, 8, pending_);
+      for (std::size_t k = i; k < i + 8; ++k)
+        windowsBytes_ = windowsBytes_ || (data[k] >= 0x80 && data[k] <= 0x9F);
+    } else if (pending_ > 0) {
+      pending_ = -1;
+    }
+    const uint64_t quotes = word ^ 0x2222222222222222u;
+    if (((quotes - 0x0101010101010101u) & ~quotes & 0x8080808080808080u) != 0) quoteWord = i;
   }
-  return "ISO-8859-2";
+  if (pending_ >= 0) pending_ = followUtf8(data + i, size - i, pending_);
+  for (std::size_t k = i; k < size; ++k)
+    windowsBytes_ = windowsBytes_ || (data[k] >= 0x80 && data[k] <= 0x9F);
+  const std::size_t from = quoteWord == size ? i : quoteWord;
+  for (std::size_t k = size; k > from; --k) {
+    if (data[k - 1] == '"') {
+      quotesEnd_ = size_ + k;
+      break;
+    }
+  }
+  size_ += size;
+}
+
+InputSummary InputScan::summary() const {
+  InputSummary summary;
+  summary.size = size_;
+  summary.charset = pending_ >= 0 ? "UTF-8" : windowsBytes_ ? "windows-1250" : "ISO-8859-2";
+  summary.quotesEnd = quotesEnd_;
+  summary.utf16Mark =
+      size_ >= 2 && ((head_[0] == 0xFF && head_[1] == 0xFE) || (head_[0] == 0xFE && head_[1] == 0xFF));
+  return summary;
+}
+
+LineCutter::LineCutter(std::FILE* file, std::size_t size)
+    : window_(nullptr), filled_(0), size_(size), file_(file) {
+  buffer_.resize(std::max<std::size_t>(1, std::min(size, kReadBlock)));
+  window_ = buffer_.data();
+}
+
+bool LineCutter::refill() {
+  const std::size_t kept = base_ + filled_ - start_;
+  // A line longer than half the buffer doubles it, so a line of any length fits.
+  if (kept * 2 > buffer_.size()) {
+    std::vector<char> larger(buffer_.size() * 2);
+    std::memcpy(larger.data(), buffer_.data() + (start_ - base_), kept);
+    buffer_.swap(larger);
+  } else {
+    std::memmove(buffer_.data(), buffer_.data() + (start_ - base_), kept);
+  }
+  window_ = buffer_.data();
+  base_ = start_;
+  filled_ = kept;
+  const std::size_t wanted = std::min(buffer_.size() - kept, size_ - (base_ + filled_));
+  const std::size_t got = std::fread(buffer_.data() + kept, 1, wanted, file_);
+  filled_ += got;
+  if (got < wanted) {
+    // The image ends where the stream did; the run reports that the file could not be read.
+    readFailed_ = true;
+    size_ = base_ + filled_;
+  }
+  return got > 0;
 }
 
 bool LineCutter::next(RawLine& line) {
   std::size_t p = start_;
-  while (p < size_ && bytes_[p] != '\0' && bytes_[p] != '\r' && bytes_[p] != '\n') ++p;
-  const bool atNul = p < size_ && bytes_[p] == '\0';
+  for (;;) {
+    p = base_ + findLineEnd(window_, p - base_, filled_);
+    const std::size_t windowEnd = base_ + filled_;
+    // The line's end is not read yet, or a CR may have its LF in the next block.
+    const bool cutShort = p == windowEnd || (window_[p - base_] == '\r' && p + 1 == windowEnd);
+    if (!cutShort || windowEnd == size_ || file_ == nullptr || !refill()) break;
+  }
+  const auto byteAt = [this](std::size_t position) { return window_[position - base_]; };
+  const bool atNul = p < size_ && byteAt(p) == '\0';
   const bool nulEndsImage = atNul && p + 1 == size_;
   if (p == start_ && (p == size_ || nulEndsImage)) {
     start_ = size_;
     return false;
   }
-  line.bytes = bytes_ + start_;
+  line.bytes = window_ + (start_ - base_);
   line.size = p - start_;
   line.holdsNul = atNul && !nulEndsImage;
   if (p == size_ || atNul) {
     start_ = size_;
-  } else if (bytes_[p] == '\r' && p + 1 < size_ && bytes_[p + 1] == '\n') {
+  } else if (byteAt(p) == '\r' && p + 1 < size_ && byteAt(p + 1) == '\n') {
     start_ = p + 2;
   } else {
     start_ = p + 1;
@@ -81,18 +188,55 @@ struct Normalisation {
   bool commaSeparated;
 };
 
-Normalisation scanNormalisation(const char16_t* units, uint32_t begin, uint32_t end) {
-  while (begin < end && isBlankUnit(units[begin])) ++begin;
-  while (end > begin && (isBlankUnit(units[end - 1]) || units[end - 1] == u';' || units[end - 1] == u','))
-    --end;
-  // One branch-free pass (the compiler vectorises it) tells which of ';' and ',' occur.
-  // Sixteen-bit flags keep the vector lanes as wide as the units.
-  uint16_t seen = 0;
-  for (uint32_t i = begin; i < end; ++i) {
-    const char16_t unit = units[i];
-    seen |= static_cast<uint16_t>((unit == u';') | (unit == u',') << 1);
+// What one look at a line's bytes tells. A plain line (no byte above 0x7F and no '"'), nearly every one,
+// needs neither decoding nor the quoted-cell reading; one without blanks needs no trimming of its fields.
+struct ByteScan {
+  bool plain;
+  bool blanks;
+};
+
+ByteScan scanBytes(const char* bytes, std::size_t size) {
+  // Eight bytes at a time; a lane flagged after a true '"' or blank through the borrow changes nothing, and
+  // the blank test is only read for a plain line, whose bytes are all below 0x80.
+  uint64_t flags = 0;
+  uint64_t blanks = 0;
+  std::size_t i = 0;
+  for (; i + 8 <= size; i += 8) {
+    uint64_t word;
+    std::memcpy(&word, bytes + i, sizeof word);
+    const uint64_t quotes = word ^ 0x2222222222222222u;
+    flags |= word | ((quotes - 0x0101010101010101u) & ~quotes);
+    blanks |= word - 0x2121212121212121u;
   }
-  return Normalisation{begin, end, seen == 2};
+  for (; i < size; ++i) {
+    const auto byte = static_cast<unsigned char>(bytes[i]);
+    flags |= byte | (byte == '"' ? 0x80u : 0u);
+    blanks |= byte <= 0x20 ? 0x80u : 0u;
+  }
+  return ByteScan{(flags & 0x8080808080808080u) == 0, (blanks & 0x8080808080808080u) != 0};
+}
+
+// Over the line's bytes when it is plain ASCII (one byte a unit), else over its decoded units.
+template <typename Unit>
+Normalisation scanNormalisation(const Unit* units, uint32_t begin, uint32_t end) {
+  while (begin < end && isBlankUnit(unitOf(units[begin]))) ++begin;
+  while (end > begin &&
+         (isBlankUnit(unitOf(units[end - 1])) || units[end - 1] == Unit(';') || units[end - 1] == Unit(',')))
+    --end;
+  if constexpr (sizeof(Unit) == 1) {
+    // Bytes: memchr finds an item line's first ';' at once.
+    const bool semicolon = std::memchr(units + begin, ';', end - begin) != nullptr;
+    return Normalisation{begin, end, !semicolon && std::memchr(units + begin, ',', end - begin) != nullptr};
+  } else {
+    // One branch-free pass (the compiler vectorises it) tells which of ';' and ',' occur.
+    // Sixteen-bit flags keep the vector lanes as wide as the units.
+    uint16_t seen = 0;
+    for (uint32_t i = begin; i < end; ++i) {
+      const char16_t unit = units[i];
+      seen |= static_cast<uint16_t>((unit == u';') | (unit == u',') << 1);
+    }
+    return Normalisation{begin, end, seen == 2};
+  }
 }
 
 bool holdsQuote(const char16_t* units, uint32_t begin, uint32_t end) {
@@ -102,41 +246,52 @@ bool holdsQuote(const char16_t* units, uint32_t begin, uint32_t end) {
 }
 
 // The field from `start` up to `end`, trimmed.
-FieldSpan trimmedSpan(const char16_t* units, uint32_t start, uint32_t end) {
-  while (start < end && isBlankUnit(units[start])) ++start;
-  while (end > start && isBlankUnit(units[end - 1])) --end;
+template <typename Unit>
+FieldSpan trimmedSpan(const Unit* units, uint32_t start, uint32_t end) {
+  while (start < end && isBlankUnit(unitOf(units[start]))) ++start;
+  while (end > start && isBlankUnit(unitOf(units[end - 1]))) --end;
   return FieldSpan{start, end};
 }
 
-// Cuts a line without quoted cells at every ';', trimming each field.
-void cutAtSemicolons(const char16_t* units, uint32_t length, std::vector<FieldSpan>& spans) {
+// Cuts a line without quoted cells at every `separator`, trimming each field unless the line holds no
+// blank.
+template <typename Unit>
+void cutFields(const Unit* units, uint32_t length, Unit separator, bool blanks,
+               std::vector<FieldSpan>& spans) {
+  const auto field = [units, blanks](uint32_t start, uint32_t end) {
+    return blanks ? trimmedSpan(units, start, end) : FieldSpan{start, end};
+  };
   spans.clear();
   if (length == 0) return;
   uint32_t start = 0;
   uint32_t i = 0;
   if constexpr (std::endian::native == std::endian::little) {
-    // Four units at a time: a lane of the word is zero exactly where its unit is ';', and adding 0x7FFF
-    // to the low fifteen bits of each lane sets the lane's top bit unless the lane is zero; no carry
-    // crosses lanes, so every flagged lane is a ';'. Lanes are in memory order on this machine.
-    constexpr uint64_t kSemicolons = 0x003B003B003B003Bu;
-    constexpr uint64_t kLow15 = 0x7FFF7FFF7FFF7FFFu;
-    for (; i + 4 <= length; i += 4) {
+    // A word of units at a time (eight bytes or four sixteen-bit units): a lane of the word is zero exactly
+    // where its unit is the separator, and adding all ones but the top bit to the low bits of each lane
+    // sets the lane's top bit unless the lane is zero; no carry crosses lanes, so every flagged lane is a
+    // separator. Lanes are in memory order on this machine.
+    constexpr uint32_t kLaneBits = 8 * sizeof(Unit);
+    constexpr uint32_t kLanes = 8 / sizeof(Unit);
+    constexpr uint64_t kOnes = ~uint64_t{0} / ((uint64_t{1} << kLaneBits) - 1);
+    constexpr uint64_t kLow = kOnes * ((uint64_t{1} << (kLaneBits - 1)) - 1);
+    const uint64_t pattern = kOnes * static_cast<uint64_t>(unitOf(separator));
+    for (; i + kLanes <= length; i += kLanes) {
       uint64_t word;
       std::memcpy(&word, units + i, sizeof word);
-      const uint64_t x = word ^ kSemicolons;
-      for (uint64_t lanes = ~(((x & kLow15) + kLow15) | x) & ~kLow15; lanes != 0; lanes &= lanes - 1) {
-        const uint32_t end = i + static_cast<uint32_t>(std::countr_zero(lanes)) / 16;
-        spans.push_back(trimmedSpan(units, start, end));
+      const uint64_t x = word ^ pattern;
+      for (uint64_t lanes = ~(((x & kLow) + kLow) | x) & ~kLow; lanes != 0; lanes &= lanes - 1) {
+        const uint32_t end = i + static_cast<uint32_t>(std::countr_zero(lanes)) / kLaneBits;
+        spans.push_back(field(start, end));
         start = end + 1;
       }
     }
   }
   for (; i < length; ++i) {
-    if (units[i] != u';') continue;
-    spans.push_back(trimmedSpan(units, start, i));
+    if (units[i] != separator) continue;
+    spans.push_back(field(start, i));
     start = i + 1;
   }
-  spans.push_back(trimmedSpan(units, start, length));
+  spans.push_back(field(start, length));
 }
 
 // Comments and lines in braces are skipped; so are lines without a field that holds anything. A line that
@@ -177,6 +332,14 @@ bool LineFields::holdsSemicolon(std::size_t field) const {
 LineReader::LineReader(const char* bytes, std::size_t size, const char* charset)
     : cutter_(bytes, size), bytes_(bytes), size_(size), charset_(charset) {}
 
+LineReader::LineReader(std::FILE* file, const InputSummary& input)
+    : cutter_(file, input.size),
+      bytes_(nullptr),
+      size_(input.size),
+      charset_(input.charset),
+      quotesEnd_(input.quotesEnd),
+      quotesEndKnown_(true) {}
+
 std::size_t LineReader::quotesEnd() {
   // Looked for once, from the end, and only when a cell is left open at the end of a line.
   if (!quotesEndKnown_) {
@@ -192,17 +355,21 @@ std::size_t LineReader::quotesEnd() {
   return quotesEnd_;
 }
 
+void LineReader::appendAscii(const RawLine& raw) {
+  // Bytes below 0x80 decode to themselves in every charset a run uses, and never to a zero unit: the cutter
+  // ends lines at a NUL byte.
+  const std::size_t at = units_.size();
+  units_.resize(at + raw.size);
+  for (std::size_t i = 0; i < raw.size; ++i) units_[at + i] = static_cast<unsigned char>(raw.bytes[i]);
+}
+
 ReadLine::Damage LineReader::appendDecoded(const RawLine& raw) {
   if (raw.holdsNul) return ReadLine::Damage::NulByte;
   const auto* bytes = reinterpret_cast<const unsigned char*>(raw.bytes);
   unsigned char high = 0;
   for (std::size_t i = 0; i < raw.size; ++i) high |= bytes[i];
-  const std::size_t at = units_.size();
   if (high < 0x80) {
-    // Bytes below 0x80 decode to themselves in every charset a run uses, and never to a zero unit: the
-    // cutter ends lines at a NUL byte.
-    units_.resize(at + raw.size);
-    for (std::size_t i = 0; i < raw.size; ++i) units_[at + i] = bytes[i];
+    appendAscii(raw);
     return ReadLine::Damage::None;
   }
   const UString decoded = decodeBytes(raw.bytes, raw.size, charset_);
@@ -221,15 +388,54 @@ ReadLine::Damage LineReader::appendDecoded(const RawLine& raw) {
   return ReadLine::Damage::None;
 }
 
+void LineReader::setFields(LineFields& fields, const char16_t* units, std::size_t count, bool quoted,
+                           std::size_t breakCount, const char* bytes) const {
+  fields.units = units;
+  fields.spans = spans_.data();
+  fields.count = count;
+  fields.quoted = quoted;
+  fields.breakCount = breakCount;
+  fields.bytes = bytes;
+}
+
 bool LineReader::next(ReadLine& line) {
   units_.clear();
   breaks_.clear();
   RawLine raw{};
   if (!cutter_.next(raw)) return false;
   ++linesRead_;
-  line = ReadLine{};
+  // Member by member: a whole new ReadLine is built on the stack and read back in wider pieces than it was
+  // written, which stalls every line.
+  line.damage = ReadLine::Damage::None;
+  line.content = false;
+  line.units = u"";
+  line.length = 0;
+  setFields(line.fields, u"", 0, false, 0, nullptr);
   line.number = linesRead_;
   line.lastNumber = linesRead_;
+  const ByteScan scan = raw.holdsNul ? ByteScan{false, true} : scanBytes(raw.bytes, raw.size);
+  if (scan.plain) {
+    // Nearly every line: ASCII without a quote, so every ';' (or, in a line without one, every ',')
+    // separates. Normalised and cut on its bytes, then widened for the handlers that read units; the
+    // handlers may read the bytes instead.
+    const Normalisation n = scanNormalisation(raw.bytes, 0, static_cast<uint32_t>(raw.size));
+    const char* bytes = raw.bytes + n.begin;
+    const uint32_t kept = n.end - n.begin;
+    cutFields(bytes, kept, n.commaSeparated ? ',' : ';', scan.blanks, spans_);
+    units_.resize(kept);
+    char16_t* units = units_.data();
+    for (uint32_t i = 0; i < kept; ++i) units[i] = static_cast<unsigned char>(bytes[i]);
+    if (n.commaSeparated) {
+      for (uint32_t i = 0; i < kept; ++i) {
+        if (units[i] == u',') units[i] = u';';
+      }
+    }
+    line.units = units;
+    line.length = kept;
+    line.content = isContent(units, kept, spans_);
+    setFields(line.fields, units, spans_.size(), false, 0, bytes);
+    return true;
+  }
   line.damage = appendDecoded(raw);
   if (line.damage != ReadLine::Damage::None) return true;
   const uint32_t length = static_cast<uint32_t>(units_.size());
@@ -238,7 +444,7 @@ bool LineReader::next(ReadLine& line) {
     line.damage = readQuoted(line, begin);
     return true;
   }
-  // Nearly every line: no quote, so every ';' (or, in a line without one, every ',') separates.
+  // No quote: every ';' (or, in a line without one, every ',') separates.
   const Normalisation n = scanNormalisation(units_.data(), begin, length);
   char16_t* units = units_.data() + n.begin;
   const uint32_t kept = n.end - n.begin;
@@ -247,11 +453,11 @@ bool LineReader::next(ReadLine& line) {
       if (units[i] == u',') units[i] = u';';
     }
   }
-  cutAtSemicolons(units, kept, spans_);
+  cutFields(units, kept, u';', true, spans_);
   line.units = units;
   line.length = kept;
   line.content = isContent(units, kept, spans_);
-  line.fields = LineFields{units, spans_.data(), spans_.size(), false, 0};
+  setFields(line.fields, units, spans_.size(), false, 0, nullptr);
   return true;
 }
 
@@ -351,5 +557,5 @@ void LineReader::splitFields(ReadLine& line, uint32_t begin, uint32_t end) {
   line.units = units + begin;
   line.length = end - begin;
   line.content = isContent(line.units, line.length, spans_);
-  line.fields = LineFields{line.units, spans_.data(), spans_.size(), true, breakCount};
+  setFields(line.fields, line.units, spans_.size(), true, breakCount, nullptr);
 }

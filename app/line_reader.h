@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <vector>
 
 #include "text/ustring.h"
@@ -16,6 +17,36 @@ bool looksLikeUtf8(const char* bytes, std::size_t size);
 // punctuation in the Windows code page that spreadsheets on Hungarian Windows save), else "ISO-8859-2".
 const char* detectCharset(const char* bytes, std::size_t size);
 
+// What a first pass over the whole input tells before its lines are read.
+struct InputSummary {
+  std::size_t size = 0;
+  // As detectCharset gives it for the whole input.
+  const char* charset = "UTF-8";
+  // One past the input's last '"' byte, 0 when it holds none.
+  std::size_t quotesEnd = 0;
+  // The input starts with a UTF-16 byte-order mark (FF FE or FE FF).
+  bool utf16Mark = false;
+};
+
+// Builds an InputSummary from the input's bytes handed over in blocks, in order.
+class InputScan {
+ public:
+  void add(const char* bytes, std::size_t size);
+  std::size_t size() const { return size_; }
+  InputSummary summary() const;
+
+ private:
+  std::size_t size_ = 0;
+  // Continuation bytes still due; -1 once a byte has ruled UTF-8 out.
+  int pending_ = 0;
+  bool windowsBytes_ = false;
+  std::size_t quotesEnd_ = 0;
+  unsigned char head_[2] = {0, 0};
+};
+
+// The bytes read from a stream at a time, and so about all the memory a run needs for its input.
+inline constexpr std::size_t kReadBlock = 1 << 18;
+
 // One line of the image, without its end.
 struct RawLine {
   const char* bytes;
@@ -25,19 +56,34 @@ struct RawLine {
 };
 
 // Cuts the image into lines: CR LF, a lone LF and a lone CR each end one line; an end at the very end
-// of the image starts no further line; a NUL as the last byte of the image just ends it.
+// of the image starts no further line; a NUL as the last byte of the image just ends it. The image is
+// either in memory or the first `size` bytes of a stream, read in blocks; a line's bytes stay valid until
+// the next call.
 class LineCutter {
  public:
-  LineCutter(const char* bytes, std::size_t size) : bytes_(bytes), size_(size) {}
+  LineCutter(const char* bytes, std::size_t size) : window_(bytes), filled_(size), size_(size) {}
+  // Reads from the stream's current position; stops after `size` bytes.
+  LineCutter(std::FILE* file, std::size_t size);
   // False when the image has ended. A line holding a NUL is the last one given.
   bool next(RawLine& line);
-  // Where the next line starts.
+  // Where the next line starts, counted from the start of the image.
   std::size_t position() const { return start_; }
+  // The stream failed or ended before `size` bytes: the image ended early.
+  bool readFailed() const { return readFailed_; }
 
  private:
-  const char* bytes_;
+  // Keeps the bytes from the current line's start and reads more behind them; false when none came.
+  bool refill();
+
+  // The image's bytes from `base_` up to `base_ + filled_`.
+  const char* window_;
+  std::size_t base_ = 0;
+  std::size_t filled_;
   std::size_t size_;
   std::size_t start_ = 0;
+  std::FILE* file_ = nullptr;
+  std::vector<char> buffer_;
+  bool readFailed_ = false;
 };
 
 // A field of a normalised line: the units from `begin` up to `end` of the line, already trimmed.
@@ -55,6 +101,9 @@ struct LineFields {
   bool quoted = false;
   // Line ends inside quoted cells that the line holds (each read as one blank).
   std::size_t breakCount = 0;
+  // For a line of ASCII bytes without quotes: its bytes, one a unit, where the spans hold as they do in
+  // `units` (a ',' that separates stays a ','); null for any other line.
+  const char* bytes = nullptr;
 
   uint32_t length(std::size_t field) const {
     return field < count ? spans[field].end - spans[field].begin : 0;
@@ -65,6 +114,14 @@ struct LineFields {
   // A ';' stands in the field: only a quoted cell can hold one.
   bool holdsSemicolon(std::size_t field) const;
 };
+
+// A unit of a line: a byte of a plain ASCII line, or a decoded unit.
+inline char16_t unitOf(char byte) {
+  return static_cast<unsigned char>(byte);
+}
+inline char16_t unitOf(char16_t unit) {
+  return unit;
+}
 
 // What the reader gives for each line of the image.
 struct ReadLine {
@@ -96,20 +153,28 @@ struct ReadLine {
 class LineReader {
  public:
   LineReader(const char* bytes, std::size_t size, const char* charset);
+  // Reads the input that `input` summarises from the stream's current position, in blocks.
+  LineReader(std::FILE* file, const InputSummary& input);
   // False when the image has ended.
   bool next(ReadLine& line);
+  // The stream could not be read to the end that the summary gave: the lines given may be cut short.
+  bool readFailed() const { return cutter_.readFailed(); }
   // Physical lines read so far.
   int32_t linesRead() const { return linesRead_; }
 
  private:
+  void appendAscii(const RawLine& raw);
   ReadLine::Damage appendDecoded(const RawLine& raw);
   ReadLine::Damage readQuoted(ReadLine& line, uint32_t begin);
   void splitFields(ReadLine& line, uint32_t begin, uint32_t end);
+  void setFields(LineFields& fields, const char16_t* units, std::size_t count, bool quoted,
+                 std::size_t breakCount, const char* bytes) const;
 
   // One past the image's last '"' byte, 0 when it holds none.
   std::size_t quotesEnd();
 
   LineCutter cutter_;
+  // The image in memory, where quotesEnd() looks; null when it is read from a stream.
   const char* bytes_;
   std::size_t size_;
   const char* charset_;

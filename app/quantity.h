@@ -13,3 +13,5 @@
 int64_t parseQuantity(const UString& text);
 // The same over `length` units, for a field that is not cut out of its line.
 int64_t parseQuantity(const char16_t* units, uint32_t length);
+// The same over `length` ASCII bytes, one a unit, for a field of a line that is not decoded.
+int64_t parseQuantity(const char* bytes, uint32_t length);

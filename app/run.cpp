@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <new>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -19,6 +20,46 @@
 #include "charset/charset.h"
 
 namespace {
+
+// The first pass over a file with a size: the whole input in blocks, for its size, charset and quotes; its
+// lines are read in a second pass, so the input is never held in memory whole. Any other byte count than
+// the size it had when opened means that another program changed it.
+ReadResult scanInput(std::FILE* file, const InputState& opened, InputSummary& summary) {
+  if (opened.size > kMaxInputBytes) return ReadResult::TooLarge;
+  std::vector<char> block(kReadBlock);
+  InputScan scan;
+  for (;;) {
+    const std::size_t got = std::fread(block.data(), 1, block.size(), file);
+    scan.add(block.data(), got);
+    if (scan.size() > kMaxInputBytes) return ReadResult::TooLarge;
+    if (got < block.size()) {
+      if (std::ferror(file)) return ReadResult::ReadError;
+      break;
+    }
+  }
+  summary = scan.summary();
+  return summary.size == opened.size ? ReadResult::Ok : ReadResult::Changed;
+}
+
+std::function<void()>& betweenInputReads() {
+  static std::function<void()> hook;
+  return hook;
+}
+
+// Closes the input when the run is done with it, however it ends.
+struct InputFile {
+  explicit InputFile(std::FILE* file) : file(file) {}
+  ~InputFile() { std::fclose(file); }
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+  std::FILE* file;
+};
+
+InputSummary summariseImage(const std::string& image) {
+  InputScan scan;
+  scan.add(image.data(), image.size());
+  return scan.summary();
+}
 
 std::string pathBytes(const std::filesystem::path& path) {
   char* bytes = encodeText(pathText(path), "ISO-8859-2");
@@ -43,11 +84,6 @@ LineOutcome handleLine(RunContext& run, const LineFields& fields) {
   }
 }
 
-bool startsWithUtf16Mark(const std::string& image) {
-  return image.size() >= 2 &&
-         ((image[0] == '\xFF' && image[1] == '\xFE') || (image[0] == '\xFE' && image[1] == '\xFF'));
-}
-
 // The entry for an input that ended in a state before the item section, or null.
 const char* missingAtEnd(int32_t lineState) {
   switch (lineState) {
@@ -62,13 +98,11 @@ const char* missingAtEnd(int32_t lineState) {
   }
 }
 
-void processLines(RunContext& run, const std::string& image) {
-  if (startsWithUtf16Mark(image)) {
-    run.lineNumber = 1;
-    run.report(message::kUtf16);
-    return;
-  }
-  LineReader reader(image.data(), image.size(), detectCharset(image.data(), image.size()));
+// The second pass over the input, from its start; false when it could not be read to the end that the
+// first pass found.
+// The lines of the input through `reader`; false when it could not be read to the end that the first pass
+// found.
+bool processLines(RunContext& run, LineReader& reader) {
   ReadLine line;
   while (reader.next(line)) {
     if (line.damage != ReadLine::Damage::None) {
@@ -77,22 +111,28 @@ void processLines(RunContext& run, const std::string& image) {
       run.lineNumber = line.number;
       run.report(line.damage == ReadLine::Damage::NulByte ? message::kNulByte
                                                           : message::kInvalidByteSequence);
-      return;
+      return !reader.readFailed();
     }
     // Entries name the line's first physical line; counting goes on from its last.
     run.lineNumber = line.number;
-    if (line.content && handleLine(run, line.fields) == LineOutcome::Stop) return;
+    if (line.content && handleLine(run, line.fields) == LineOutcome::Stop) return !reader.readFailed();
     run.lineNumber = line.lastNumber;
   }
+  if (reader.readFailed()) return false;
   // A declaration without its opening sections is never a success; one whose item section has begun may
   // hold no items (a month without trade).
   if (const char* missing = missingAtEnd(run.lineState)) {
     run.lineNumber = reader.linesRead() + 1;
     run.report(missing);
   }
+  return true;
 }
 
 }  // namespace
+
+void setBetweenInputReadsHook(std::function<void()> hook) {
+  betweenInputReads() = std::move(hook);
+}
 
 RunOutcome runConversion(const std::filesystem::path& input) {
   const std::filesystem::path outputPath = derivedPath(input, kOutputSuffix);
@@ -100,10 +140,24 @@ RunOutcome runConversion(const std::filesystem::path& input) {
 
   std::FILE* in = openFile(input, FileMode::ReadBytes);
   if (in == nullptr) return RunOutcome{message::kFileNotFound, RunIcon::Error, 1};
-  std::string image;
+  InputFile file(in);
+  // A file with a size is read twice through its one handle, in blocks; anything else (a pipe, a FIFO, a
+  // file under /proc) has no size to hold it to and is read whole into memory once.
   InputState opened;
-  const ReadResult read = inputState(in, opened) ? readInput(in, opened, image) : ReadResult::ReadError;
-  std::fclose(in);
+  const bool twoPasses = inputState(in, opened) && opened.sized && opened.size > 0;
+  InputSummary summary;
+  std::string image;
+  ReadResult read = ReadResult::ReadError;
+  try {
+    if (twoPasses) {
+      read = scanInput(in, opened, summary);
+    } else if (inputState(in, opened)) {
+      read = readInput(in, opened, image);
+      if (read == ReadResult::Ok) summary = summariseImage(image);
+    }
+  } catch (const std::bad_alloc&) {
+    read = ReadResult::OutOfMemory;
+  }
   switch (read) {
     case ReadResult::Ok:
       break;
@@ -130,13 +184,32 @@ RunOutcome runConversion(const std::filesystem::path& input) {
   run.output = output.stream();
   run.errors = errors.stream();
 
+  bool inputRead = true;
   try {
-    processLines(run, image);
+    if (summary.utf16Mark) {
+      run.lineNumber = 1;
+      run.report(message::kUtf16);
+    } else if (twoPasses) {
+      if (betweenInputReads()) betweenInputReads()();
+      inputRead = std::fseek(in, 0, SEEK_SET) == 0;
+      if (inputRead) {
+        LineReader reader(in, summary);
+        inputRead = processLines(run, reader);
+      }
+      // The second pass read what the first found; the file must still be the one that was opened.
+      InputState after;
+      inputRead = inputRead && inputState(in, after) && after == opened;
+    } else {
+      LineReader reader(image.data(), image.size(), summary.charset);
+      processLines(run, reader);
+    }
     settleItems(run);
     if (run.ok) writeItemSection(run);
   } catch (const std::bad_alloc&) {
     return failure(message::kOutOfMemory, input);
   }
+  // A file that changed or failed while its lines were read gives no result at all.
+  if (!inputRead) return failure(message::kCannotRead, input);
 
   ResultFile& kept = run.ok ? output : errors;
   if (!kept.finish()) return failure(message::kCannotWrite, kept.finalPath());

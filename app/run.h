@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "app/error_report.h"
@@ -26,3 +27,7 @@ inline constexpr std::uintmax_t kMaxInputBytes = 0x7FFFFFFE;
 // found; exactly one of them is left after a run that got past reading the input, none otherwise.
 // Each call owns its files, context and item table, so runs are independent.
 RunOutcome runConversion(const std::filesystem::path& input);
+
+// For tests: runs between the two reads of an input with a size, standing in for another program that
+// changes the file then. Empty by default.
+void setBetweenInputReadsHook(std::function<void()> hook);

@@ -43,8 +43,14 @@ bool isSpreadsheetError(const char16_t* units, uint32_t length) {
 }
 
 std::size_t firstSpreadsheetError(const LineFields& fields, std::size_t columns) {
-  for (std::size_t i = 0; i < fields.count && i < columns; ++i) {
-    if (isSpreadsheetError(fields.begin(i), fields.length(i))) return i;
+  const std::size_t count = fields.count < columns ? fields.count : columns;
+  const FieldSpan* spans = fields.spans;
+  const char16_t* units = fields.units;
+  for (std::size_t i = 0; i < count; ++i) {
+    // Every error value starts with '#' or with the 'E' of "Err:"; nearly no cell does.
+    const FieldSpan span = spans[i];
+    if (span.begin == span.end || (units[span.begin] != u'#' && units[span.begin] != u'E')) continue;
+    if (isSpreadsheetError(units + span.begin, span.end - span.begin)) return i;
   }
   return columns;
 }

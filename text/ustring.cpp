@@ -73,6 +73,20 @@ UString& UString::operator=(const UString& other) noexcept {
   return *this;
 }
 
+UString::UString(UString&& other) noexcept : rep_(other.rep_) {
+  other.rep_ = &sharedEmpty;
+  ++sharedEmpty.refs;
+}
+
+UString& UString::operator=(UString&& other) noexcept {
+  if (rep_ == other.rep_) return *this;
+  release(rep_);
+  rep_ = other.rep_;
+  other.rep_ = &sharedEmpty;
+  ++sharedEmpty.refs;
+  return *this;
+}
+
 UString::~UString() {
   release(rep_);
 }

@@ -29,6 +29,10 @@ class UString {
   UString() noexcept;
   UString(const UString& other) noexcept;
   UString& operator=(const UString& other) noexcept;
+  // A moved-from text is empty; moving spares touching the representation (vectors of records grow
+  // without reading every text they hold).
+  UString(UString&& other) noexcept;
+  UString& operator=(UString&& other) noexcept;
   ~UString();
 
   // Copies at most `count` units, stopping at the first zero unit; a count of 0xFFFFFFFF takes

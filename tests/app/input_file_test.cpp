@@ -15,6 +15,7 @@
 #endif
 
 #include "app/platform.h"
+#include "app/run.h"
 #include "run_support.h"
 
 namespace {
@@ -74,6 +75,47 @@ TEST(InputFile, AChangeDuringTheReadIsNoticed) {
     writeBytes(input, kDeclaration);
     std::string image;
     EXPECT_EQ(readWhile(input, row.meanwhile, image), ReadResult::Changed);
+  }
+}
+
+// The run reads a file with a size twice: a change between the two reads gives no result, and files of
+// earlier runs stay as they were.
+TEST(InputFile, AChangeBetweenTheRunsTwoReadsIsNoticed) {
+  const std::string lines = "1;1;1;AT;CN;1,5\r\n";
+  const struct {
+    const char* change;
+    std::function<void(const fs::path&, const std::string&)> meanwhile;
+  } rows[] = {
+      {"truncated inside the last quantity",
+       [](const fs::path& input, const std::string& bytes) { fs::resize_file(input, bytes.size() - 4); }},
+      {"truncated to nothing", [](const fs::path& input, const std::string&) { fs::resize_file(input, 0); }},
+      {"appended to", [](const fs::path& input,
+                         const std::string& bytes) { writeBytes(input, bytes + "2;2;1;AT;CN;7\r\n"); }},
+      {"rewritten in place, same size",
+       [](const fs::path& input, const std::string& bytes) {
+         std::string other = bytes;
+         other[other.size() - 5] = '9';
+         writeBytes(input, other);
+         fs::last_write_time(input, fs::last_write_time(input) + std::chrono::seconds(5));
+       }},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.change);
+    ScratchFolder folder;
+    const fs::path input = folder.path() / "june.csv";
+    std::string bytes = kDeclaration;
+    for (int i = 0; i < 20000; ++i) bytes += lines;  // larger than one block of the read
+    writeBytes(input, bytes);
+    writeBytes(folder.path() / "june-output.csv", "earlier result");
+    setBetweenInputReadsHook([&] { row.meanwhile(input, bytes); });
+    const RunOutcome outcome = runConversion(input);
+    setBetweenInputReadsHook(nullptr);
+    EXPECT_EQ(outcome.exitStatus, 1);
+    EXPECT_NE(outcome.closingText.find("The file cannot be read"), std::string::npos) << outcome.closingText;
+    EXPECT_EQ(readBytes(folder.path() / "june-output.csv"), "earlier result");
+    std::size_t entries = 0;
+    for (auto it = fs::directory_iterator(folder.path()); it != fs::directory_iterator(); ++it) ++entries;
+    EXPECT_EQ(entries, 2u);
   }
 }
 

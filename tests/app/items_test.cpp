@@ -44,4 +44,49 @@ TEST(ItemStep, ALineThatWouldCarryATotalOutOfRangeAddsNothing) {
   std::fclose(run.errors);
 }
 
+// A plain ASCII line is keyed from its bytes, padded and upper-cased as its key is packed; a line with a
+// cell beyond ASCII or in quotes is keyed from its units. Spelled either way, equal keys meet in one record,
+// and a key with a unit beyond one byte (U+0150) meets its lower-case spelling (U+0151).
+TEST(ItemStep, KeysReadFromBytesAndFromUnitsMeet) {
+  RunContext run;
+  run.errors = std::tmpfile();
+  ASSERT_NE(run.errors, nullptr);
+  run.lineState = 3;
+  run.formCode = 2010;
+  run.items = ItemTable(true);
+  const struct {
+    std::string line;
+    std::size_t record;  // the record the line adds its KGM to
+    int64_t kgm;
+  } rows[] = {
+      {"1;847130;1;de;cn;1;;;;de123", 0, 1},
+      {"2\xC3\xA9;00847130;01;DE;CN;2;;;;DE123", 0, 2},   // beyond ASCII in a cell outside the key
+      {"3;\"847130\";\"1\";\"De\";cN;4;;;;dE123", 0, 4},  // quoted cells
+      {"4;847130;1;de;cn;8;;;;de124", 1, 8},
+      {"5;847130;1;de;cn;16;;;;\xC5\x91x", 2, 16},  // U+0151
+      {"6;847130;1;DE;CN;32;;;;\xC5\x90X", 2, 32},  // U+0150
+      {"7;847130;1;de;cn;64;;;;\xC5\x90x", 2, 64},
+      {"8;1234567890;123;de;cn;128;;;;de123", 3, 128},  // longer than their widths: kept whole
+      {"9;1234567890;123;DE;CN;256;;;;DE123", 3, 256},
+  };
+  int64_t expected[4] = {0, 0, 0, 0};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.line);
+    handle(run, row.line);
+    expected[row.record] += row.kgm * 1000;
+  }
+  EXPECT_TRUE(run.ok);
+  ASSERT_EQ(run.items.records().size(), 4u);
+  for (std::size_t k = 0; k < 4; ++k) EXPECT_EQ(run.items.records()[k].netMass, expected[k]) << k;
+  const ItemRecord& first = run.items.records()[0];
+  EXPECT_EQ(first.goodsCode, UString(u"00847130"));
+  EXPECT_EQ(first.transactionCode, UString(u"01"));
+  EXPECT_EQ(first.memberState, UString(u"DE"));
+  EXPECT_EQ(first.originCountry, UString(u"CN"));
+  EXPECT_EQ(first.partnerId, UString(u"DE123"));
+  EXPECT_EQ(run.items.records()[2].partnerId, UString(u"\u0150X"));
+  EXPECT_EQ(run.items.records()[3].goodsCode, UString(u"1234567890"));
+  std::fclose(run.errors);
+}
+
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <ostream>
 #include <random>
 #include <string>
@@ -102,6 +103,29 @@ TEST(Detection, AgreesWithTheByteTableOnRandomBytes) {
   }
 }
 
+// The summary built block by block, split anywhere, equals the one of the whole image: UTF-8 sequences and
+// the two bytes of a UTF-16 mark may be cut between blocks.
+TEST(Detection, InputScanInBlocksAgreesWithTheWholeImage) {
+  std::mt19937 random(20210602);
+  const unsigned char alphabet[] = {'a', '"', 0x00, 0x84, 0xBF, 0xC3, 0xE0, 0xF0, 0xF8, 0xFE, 0xFF};
+  for (int round = 0; round < 3000; ++round) {
+    std::string bytes(random() % 12, '\0');
+    for (char& b : bytes) b = static_cast<char>(alphabet[random() % sizeof(alphabet)]);
+    if (round % 5 == 0 && bytes.size() >= 2) bytes.replace(0, 2, round % 2 ? "\xFF\xFE" : "\xFE\xFF");
+    const std::size_t lastQuote = bytes.rfind('"');
+    for (std::size_t split = 0; split <= bytes.size(); ++split) {
+      InputScan scan;
+      scan.add(bytes.data(), split);
+      scan.add(bytes.data() + split, bytes.size() - split);
+      const InputSummary summary = scan.summary();
+      ASSERT_EQ(summary.size, bytes.size());
+      ASSERT_STREQ(summary.charset, detectCharset(bytes.data(), bytes.size())) << round << " " << split;
+      ASSERT_EQ(summary.quotesEnd, lastQuote == std::string::npos ? 0 : lastQuote + 1);
+      ASSERT_EQ(summary.utf16Mark, bytes.rfind("\xFF\xFE", 0) == 0 || bytes.rfind("\xFE\xFF", 0) == 0);
+    }
+  }
+}
+
 std::vector<std::string> cut(const std::string& image, bool* sawNul = nullptr) {
   LineCutter cutter(image.data(), image.size());
   std::vector<std::string> lines;
@@ -160,6 +184,71 @@ TEST(LineCutter, ANulBeforeTheEndMarksItsLineAndEndsTheCutting) {
   }
 }
 
+// The image written to a temporary stream, rewound, as the run's second pass reads its input.
+struct StreamImage {
+  explicit StreamImage(const std::string& image) : file(std::tmpfile()) {
+    std::fwrite(image.data(), 1, image.size(), file);
+    std::rewind(file);
+  }
+  ~StreamImage() { std::fclose(file); }
+  std::FILE* file;
+};
+
+std::vector<std::string> cutStream(const std::string& image, std::size_t size, bool* readFailed) {
+  StreamImage stream(image);
+  LineCutter cutter(stream.file, size);
+  std::vector<std::string> lines;
+  RawLine line{};
+  while (cutter.next(line)) {
+    lines.emplace_back(line.bytes, line.size);
+    if (line.holdsNul) break;
+  }
+  *readFailed = cutter.readFailed();
+  return lines;
+}
+
+// Images that put line ends, a NUL and long lines where one block of the stream ends and the next starts.
+std::vector<std::string> imagesAcrossBlocks() {
+  const std::string block(kReadBlock - 1, 'a');
+  std::vector<std::string> images = {
+      block + "\r\nb\r\n",                                     // CR LF split between two blocks
+      block + "\rb\n",                                         // a lone CR as the last byte of a block
+      block + "\r\r\nb",                                       // CR, then CR LF in the next block
+      block + "\n" + block + "\n",                             // a line end as the last byte of each block
+      std::string(3 * kReadBlock + 5, 'x') + "\r\nshort\r\n",  // a line longer than three blocks
+      block + std::string("\0", 1),                            // a NUL as the very last byte
+      block + std::string("a\0b\n", 4),                        // a NUL as the first byte of a block
+      block + "a",
+  };
+  std::mt19937 random(7);
+  const char alphabet[] = {'a', ';', '\r', '\n', '\r', '\n', '\0'};
+  for (int round = 0; round < 6; ++round) {
+    std::string image(kReadBlock * 2 + random() % 1000, 'a');
+    for (char& b : image) {
+      if (random() % 16 == 0) b = alphabet[random() % (sizeof alphabet - (round < 4 ? 1 : 0))];
+    }
+    images.push_back(image);
+  }
+  return images;
+}
+
+TEST(LineCutter, AStreamReadInBlocksGivesTheLinesOfTheImageInMemory) {
+  for (const std::string& image : imagesAcrossBlocks()) {
+    bool readFailed = true;
+    ASSERT_EQ(cutStream(image, image.size(), &readFailed), cut(image)) << image.size();
+    EXPECT_FALSE(readFailed);
+  }
+}
+
+// A file that has shrunk since its first pass: the lines up to its new end, and a failure the run reports.
+TEST(LineCutter, AStreamEndingBeforeItsSizeIsAReadFailure) {
+  for (const std::string& image : {std::string("0;1\r\n1;1\r\n"), std::string(kReadBlock + 9, 'a') + "\n"}) {
+    bool readFailed = false;
+    EXPECT_EQ(cutStream(image, image.size() + 100, &readFailed), cut(image));
+    EXPECT_TRUE(readFailed);
+  }
+}
+
 // What the reader gives for one line: its numbers, whether it goes to a handler, and its fields in UTF-8.
 struct Read {
   int number;
@@ -184,8 +273,7 @@ std::string utf8(const char16_t* units, uint32_t length) {
   return text;
 }
 
-std::vector<Read> readAll(const std::string& image, const char* charset = "UTF-8") {
-  LineReader reader(image.data(), image.size(), charset);
+std::vector<Read> readFrom(LineReader& reader) {
   std::vector<Read> lines;
   ReadLine line;
   while (reader.next(line)) {
@@ -197,6 +285,11 @@ std::vector<Read> readAll(const std::string& image, const char* charset = "UTF-8
     if (read.damaged) break;
   }
   return lines;
+}
+
+std::vector<Read> readAll(const std::string& image, const char* charset = "UTF-8") {
+  LineReader reader(image.data(), image.size(), charset);
+  return readFrom(reader);
 }
 
 using Lines = std::vector<Read>;
@@ -311,6 +404,27 @@ std::vector<std::u16string> fieldsByPlainRule(std::u16string line) {
     start = i + 1;
   }
   return fields;
+}
+
+// The run reads its input from a stream in blocks, with the summary of a first pass: quoted cells that go
+// on over lines and blocks, lines of another charset and a damaged line read as from the image in memory.
+TEST(LineReader, AStreamReadInBlocksGivesTheLinesOfTheImageInMemory) {
+  const std::string block(kReadBlock - 3, 'a');
+  const std::string images[] = {
+      "0;1\r\n" + block + ";\"x\r\n\r\ny\";z\r\n1;\"2\"\r\n",  // a cell open over the block's end
+      block + ";\"x\r\nno closing quote\r\n" + block + "\r\n\"\r\n",
+      "K\xE9sz;\"" + block + "\r\n\xF5\";1\r\n",                  // ISO-8859-2
+      "\xC3\xA9;" + block + "\r\n" + block + ";\xC0\x80;1\r\n2",  // an overlong NUL in UTF-8
+  };
+  for (const std::string& image : images) {
+    InputScan scan;
+    scan.add(image.data(), image.size());
+    const InputSummary summary = scan.summary();
+    StreamImage stream(image);
+    LineReader reader(stream.file, summary);
+    ASSERT_EQ(readFrom(reader), readAll(image, summary.charset));
+    EXPECT_FALSE(reader.readFailed());
+  }
 }
 
 // Lines in which no separator stands inside a quoted cell: fields of unquoted text (a quote only after

@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <limits>
 #include <optional>
+#include <random>
 #include <string>
 
 #include "text/exception.h"
@@ -80,6 +83,57 @@ TEST(ParseQuantity, DigitAndLengthLimits) {
       {std::u16string(1000, u' '), std::nullopt},       // 1000 units reject before the walk
   };
   for (const Row& row : rows) EXPECT_EQ(parsed(row.text), row.thousandths) << row.text.size() << " units";
+}
+
+// The walk unit by unit exactly as the rule gives it, with no shortcut for plain numbers: a second way to
+// compute every result.
+std::optional<int64_t> walked(const std::string& text) {
+  if (text.size() > 999) return std::nullopt;
+  int64_t sign = 1;
+  int64_t accumulator = 0;
+  int32_t scale = 0;
+  for (char c : text) {
+    if (c >= '0' && c <= '9') {
+      if (accumulator >= 100000000000000000) return std::nullopt;
+      accumulator = accumulator * 10 + (c - '0');
+      if (scale != 0) {
+        if (scale > 9999999) return std::nullopt;
+        scale *= 10;
+      }
+    } else if (c == '-') {
+      sign = -1;
+    } else if (c == '.' || c == ',') {
+      if (scale != 0) return std::nullopt;
+      scale = 1;
+    } else if (c != ' ') {
+      return std::nullopt;
+    }
+  }
+  if (accumulator > std::numeric_limits<int64_t>::max() / 1000) return std::nullopt;
+  return scale <= 1 ? sign * accumulator * 1000 : sign * accumulator * 1000 / scale;
+}
+
+std::optional<int64_t> parsedBytes(const std::string& text) {
+  try {
+    return parseQuantity(text.data(), static_cast<uint32_t>(text.size()));
+  } catch (const Exception&) {
+    return std::nullopt;
+  }
+}
+
+// Mostly digits with a separator, around the 18 units up to which plain numbers are read without the
+// walk's checks, from the bytes of a plain line and from units.
+TEST(ParseQuantity, BytesAndUnitsAgreeWithTheWalkUnitByUnit) {
+  std::mt19937 random(20210603);
+  const char alphabet[] = "01234567890123456789,,.- x";
+  for (int round = 0; round < 100000; ++round) {
+    std::string text(random() % 24, '0');
+    for (char& c : text)
+      c = random() % 4 == 0 ? alphabet[random() % (sizeof alphabet - 1)] : '0' + random() % 10;
+    const std::optional<int64_t> expected = walked(text);
+    ASSERT_EQ(parsedBytes(text), expected) << text;
+    ASSERT_EQ(parsed(std::u16string(text.begin(), text.end())), expected) << text;
+  }
 }
 
 }  // namespace

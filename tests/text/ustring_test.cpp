@@ -6,6 +6,7 @@
 #include <functional>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "show_units.h"
@@ -78,6 +79,32 @@ TEST(UStringLifetime, CopiesShareAndCount) {
   a = UString();
   EXPECT_EQ(replaced.referenceCount(), 1);
   EXPECT_TRUE(isSharedEmpty(a));
+}
+
+// A move hands the representation over without counting it again and leaves the shared empty text behind;
+// under AddressSanitizer a double release or a leak shows up here.
+TEST(UStringLifetime, MovesHandOverTheRepresentation) {
+  const int32_t emptyBefore = UString().referenceCount();
+  UString a(u"line");
+  UString b(std::move(a));
+  EXPECT_EQ(show(b), "line");
+  EXPECT_EQ(b.referenceCount(), 1);
+  EXPECT_TRUE(isSharedEmpty(a));
+  UString c(u"old");
+  c = std::move(b);
+  EXPECT_EQ(show(c), "line");
+  EXPECT_EQ(c.referenceCount(), 1);
+  EXPECT_TRUE(isSharedEmpty(b));
+  UString d = c;
+  d = std::move(c);  // the same representation: nothing changes hands
+  EXPECT_EQ(show(d), "line");
+  EXPECT_EQ(d.referenceCount(), 2);
+  std::vector<UString> grown;
+  for (int i = 0; i < 100; ++i) grown.push_back(d);  // growth moves the texts it holds
+  EXPECT_EQ(d.referenceCount(), 102);
+  grown.clear();
+  EXPECT_EQ(d.referenceCount(), 2);
+  EXPECT_EQ(UString().referenceCount(), emptyBefore + 2);  // a and b
 }
 
 // Under AddressSanitizer a release of the shared empty text, or a missed release, shows up here.
