@@ -122,12 +122,12 @@ if [ "$scaling" -eq 1 ]; then
   echo "zelvora alone: time per line over the number of lines (2,000 keys), and over the number of keys"
   printf '%-34s %9s %9s %8s %10s\n' file lines wall_s cpu_s ns/line
   declare -A per_line
-  for spec in "100000 2000" "2000000 2000" "20000000 2000" "500000 2000" "500000 200000"; do
-    read -r lines keys <<< "$spec"
+  for shape in "100000 2000" "2000000 2000" "20000000 2000" "500000 2000" "500000 200000"; do
+    read -r lines keys <<< "$shape"
     file="$(generated "$lines" "$keys")"
     zelvora_run "$file" || { status=1; continue; }
-    per_line["$spec"]="$(awk -v w="$z_wall" -v n="$lines" 'BEGIN { printf "%.1f", w / n * 1e9 }')"
-    printf '%-34s %9d %9.3f %8.3f %10s\n' "$(basename "$file")" "$lines" "$z_wall" "$z_cpu" "${per_line[$spec]}"
+    per_line["$shape"]="$(awk -v w="$z_wall" -v n="$lines" 'BEGIN { printf "%.1f", w / n * 1e9 }')"
+    printf '%-34s %9d %9.3f %8.3f %10s\n' "$(basename "$file")" "$lines" "$z_wall" "$z_cpu" "${per_line[$shape]}"
   done
   rm -rf "$work"
   awk -v a="${per_line[100000 2000]:-0}" -v b="${per_line[2000000 2000]:-0}" -v c="${per_line[20000000 2000]:-0}" \
