@@ -30,7 +30,16 @@ void BM_parseQuantity_DecimalComma(benchmark::State& state) {
 void BM_parseQuantity_Blanks(benchmark::State& state) {
   parse(state, u"1 234 567,25");
 }
+// The same from the bytes of a plain ASCII line, as the item step reads nearly every line.
+void BM_parseQuantity_Bytes(benchmark::State& state) {
+  const char text[] = "1234,567";
+  for (auto _ : state) {
+    int64_t value = parseQuantity(text, 8);
+    benchmark::DoNotOptimize(value);
+  }
+}
 BENCHMARK(BM_parseQuantity_Empty);
+BENCHMARK(BM_parseQuantity_Bytes);
 BENCHMARK(BM_parseQuantity_Whole);
 BENCHMARK(BM_parseQuantity_DecimalComma);
 BENCHMARK(BM_parseQuantity_Blanks);

@@ -1,16 +1,22 @@
 #!/usr/bin/env bash
-# Times whole runs of zelvora against bench/group_sum.awk under mawk on the same declarations, in one run,
-# and prints the time ratios, the flatness of zelvora's time in the number of distinct keys and its peak memory.
+# Times whole runs of zelvora against what users would script instead, on the same declarations in one run,
+# and prints the time ratios, zelvora's throughput and peak memory, and how its time grows with the lines
+# and the keys.
 #
-#   bench/run_vs_mawk.sh [-z ZELVORA] [-r REPEATS] [-d DIR] [FILE...]
+#   bench/run_vs_mawk.sh [-z ZELVORA] [-r REPEATS] [-d DIR] [-s] [FILE...]
 #
-# Without FILE it generates (once, into DIR, default ${TMPDIR:-/tmp}/zelvora-bench) three declarations of
-# 2,000,000 item lines with 2,000, 20,000 and 200,000 distinct keys (about 128 MB each) and measures those.
-# Each time is the best of REPEATS runs (default 3), as wall-clock time and as CPU time (user plus system,
-# steadier on a machine that others share); peak memory is the maximum resident set size. Both come from
-# GNU time (/usr/bin/time, Debian package "time"), or else from getrusage. The item section zelvora writes
-# is compared byte for byte with the one the awk script prints; the script exits 1 if they differ or a run
-# fails. It prints figures; it judges nothing else.
+# The peers: bench/group_sum.awk (the exact grouping and summing, in mawk; its item section must equal
+# zelvora's byte for byte), bench/peer_min_awk.sh (the leanest awk a user would write: floats, no checks)
+# and bench/peer_pandas.py (pandas' C parser and a group-by; Debian's python3-pandas); these two take form
+# 2010 with five lines before the items, as bench/gen_big.py writes it. A peer whose tool is missing is
+# skipped with a line that says so. Without FILE it generates (once, into DIR, default
+# ${TMPDIR:-/tmp}/zelvora-bench, with bench/gen_big.py) declarations of 2,000,000 item lines with 2,000,
+# 20,000 and 200,000 distinct keys (about 122 MiB each) and measures those. With -s it measures only
+# zelvora, on 100,000, 2,000,000 and 20,000,000 lines with 2,000 keys (the largest file is about
+# 1.2 GiB) and on 500,000 lines with 2,000 and 200,000 keys. Each time is the best of REPEATS runs (default 3),
+# as wall-clock time and as CPU time (user plus system, steadier on a machine that others share); peak
+# memory is the maximum resident set size. Both come from GNU time (/usr/bin/time), or else from getrusage.
+# It exits 1 if a run fails or the item sections differ; it prints figures and judges nothing else.
 set -euo pipefail
 
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -18,34 +24,32 @@ root="$(dirname "$here")"
 zelvora="$root/build/zelvora"
 repeats=3
 dir="${TMPDIR:-/tmp}/zelvora-bench"
-lines=2000000
+scaling=0
 
-while getopts "z:r:d:" opt; do
+while getopts "z:r:d:s" opt; do
   case "$opt" in
     z) zelvora="$OPTARG" ;;
     r) repeats="$OPTARG" ;;
     d) dir="$OPTARG" ;;
-    *) sed -n '2,13p' "$0" >&2; exit 2 ;;
+    s) scaling=1 ;;
+    *) sed -n '2,19p' "$0" >&2; exit 2 ;;
   esac
 done
 shift $((OPTIND - 1))
 
-command -v mawk >/dev/null || { echo "mawk is not installed (apt-get install mawk)" >&2; exit 2; }
 [ -x "$zelvora" ] || { echo "no zelvora at $zelvora (build it first, or pass -z)" >&2; exit 2; }
 
-files=("$@")
-if [ ${#files[@]} -eq 0 ]; then
-  mkdir -p "$dir"
-  for keys in 2000 20000 200000; do
-    file="$dir/items-${lines}-${keys}.csv"
-    if [ ! -s "$file" ]; then
-      echo "generating $file" >&2
-      python3 "$root/tools/gen_declaration.py" --lines "$lines" --keys "$keys" --form 2010 --seed 1 "$file.part"
-      mv "$file.part" "$file"
-    fi
-    files+=("$file")
-  done
-fi
+# generated LINES KEYS: the path of a declaration from bench/gen_big.py, made once.
+generated() {
+  local file="$dir/big-$1-$2.csv"
+  if [ ! -s "$file" ]; then
+    mkdir -p "$dir"
+    echo "generating $file" >&2
+    python3 "$here/gen_big.py" "$1" "$2" "$file.part"
+    mv "$file.part" "$file"
+  fi
+  echo "$file"
+}
 
 # measure OUT CMD...: runs CMD with its standard output into OUT; prints "wall_seconds cpu_seconds
 # peak_kib exit_status", the CPU time being user plus system time. CPU time and peak come from GNU time
@@ -86,35 +90,92 @@ best_of() {
   echo "$wall $cpu $peak"
 }
 
+# The peers, by name and command line (FILE stands for the declaration), with what each needs.
+peer_names=("group_sum.awk" "peer_min_awk.sh" "peer_pandas.py")
+peer_missing() {
+  case "$1" in
+    group_sum.awk | peer_min_awk.sh) command -v mawk >/dev/null || echo "mawk is not installed (apt-get install mawk)" ;;
+    peer_pandas.py) /usr/bin/python3 -c 'import pandas' 2>/dev/null ||
+      echo "pandas is not installed for /usr/bin/python3 (apt-get install python3-pandas)" ;;
+  esac
+}
+peer_command() {
+  case "$1" in
+    group_sum.awk) echo mawk -f "$here/group_sum.awk" "$2" ;;
+    peer_min_awk.sh) echo sh "$here/peer_min_awk.sh" "$2" ;;
+    peer_pandas.py) echo /usr/bin/python3 "$here/peer_pandas.py" "$2" ;;
+  esac
+}
+
 status=0
-declare -A zelvora_wall zelvora_cpu
-printf '%-28s %6s | %9s %7s | %9s %7s | %6s %6s | %8s %8s %s\n' file MiB zelvora_s cpu_s mawk_s cpu_s \
-  ratio cpu_rt peak_MiB over_MiB items
-for file in "${files[@]}"; do
-  output="${file%.*}-output.csv"
+row() { printf '%-18s %9s %8s %9s %9s %8s\n' "$@"; }
+
+# zelvora_run FILE: measures zelvora on FILE into z_wall, z_cpu, z_peak; keeps its item section in $work.
+zelvora_run() {
+  read -r z_wall z_cpu z_peak < <(best_of "$work/zelvora.txt" "$zelvora" "$1") || return 1
+  sed -n '/^{T_SORSZ/,$p' "${1%.*}-output.csv" > "$work/zelvora-items.txt"
+  rm -f "${1%.*}-output.csv"
+}
+
+if [ "$scaling" -eq 1 ]; then
   work="$(mktemp -d)"
-  read -r z_wall z_cpu z_peak < <(best_of "$work/zelvora.txt" "$zelvora" "$file") || { status=1; continue; }
-  read -r a_wall a_cpu _ < <(best_of "$work/awk.txt" mawk -f "$here/group_sum.awk" "$file") || { status=1; continue; }
-  size=$(stat -c %s "$file")
-  if sed -n '/^{T_SORSZ/,$p' "$output" | cmp -s - "$work/awk.txt"; then same="same"; else same="DIFFER"; status=1; fi
-  rm -rf "$work" "$output"
-  zelvora_wall["$file"]="$z_wall"
-  zelvora_cpu["$file"]="$z_cpu"
-  awk -v f="$(basename "$file")" -v size="$size" -v zw="$z_wall" -v zc="$z_cpu" -v aw="$a_wall" -v ac="$a_cpu" \
-    -v peak="$z_peak" -v same="$same" \
-    'BEGIN { printf "%-28s %6.1f | %9.3f %7.3f | %9.3f %7.3f | %5.1fx %5.1fx | %8.1f %8.1f %s\n", f,
-             size / 1048576, zw, zc, aw, ac, aw / zw, ac / zc, peak / 1024, peak / 1024 - size / 1048576, same }'
+  echo "zelvora alone: time per line over the number of lines (2,000 keys), and over the number of keys"
+  printf '%-34s %9s %9s %8s %10s\n' file lines wall_s cpu_s ns/line
+  declare -A per_line
+  for shape in "100000 2000" "2000000 2000" "20000000 2000" "500000 2000" "500000 200000"; do
+    read -r lines keys <<< "$shape"
+    file="$(generated "$lines" "$keys")"
+    zelvora_run "$file" || { status=1; continue; }
+    per_line["$shape"]="$(awk -v w="$z_wall" -v n="$lines" 'BEGIN { printf "%.1f", w / n * 1e9 }')"
+    printf '%-34s %9d %9.3f %8.3f %10s\n' "$(basename "$file")" "$lines" "$z_wall" "$z_cpu" "${per_line[$shape]}"
+  done
+  rm -rf "$work"
+  awk -v a="${per_line[100000 2000]:-0}" -v b="${per_line[2000000 2000]:-0}" -v c="${per_line[20000000 2000]:-0}" \
+    'BEGIN { if (a > 0 && c > 0) printf "time per line, 20,000,000 lines / 100,000 lines: %.2f (2,000,000 / 100,000: %.2f)\n", c / a, b / a }'
+  awk -v a="${per_line[500000 2000]:-0}" -v b="${per_line[500000 200000]:-0}" \
+    'BEGIN { if (a > 0) printf "time on 500,000 lines, 200,000 keys / 2,000 keys: %.2f\n", b / a }'
+  exit "$status"
+fi
+
+files=("$@")
+if [ ${#files[@]} -eq 0 ]; then
+  for keys in 2000 20000 200000; do files+=("$(generated 2000000 "$keys")"); done
+fi
+
+for name in "${peer_names[@]}"; do
+  why="$(peer_missing "$name")"
+  if [ -n "$why" ]; then echo "skipping peer $name: $why"; fi
 done
 
-if [ ${#files[@]} -ge 2 ]; then
-  first="${files[0]}"
-  last="${files[${#files[@]}-1]}"
-  if [ -n "${zelvora_wall[$first]:-}" ] && [ -n "${zelvora_wall[$last]:-}" ]; then
-    awk -v a="$(basename "$last")" -v b="$(basename "$first")" -v xw="${zelvora_wall[$last]}" \
-      -v yw="${zelvora_wall[$first]}" -v xc="${zelvora_cpu[$last]}" -v yc="${zelvora_cpu[$first]}" \
-      'BEGIN { printf "zelvora time %s / %s: %.2f (CPU time: %.2f)\n", a, b, xw / yw, xc / yc }'
-  fi
-fi
-echo "ratio = mawk time / zelvora time, wall clock (cpu_rt: the same in CPU time, user plus system)"
-echo "over_MiB = zelvora peak memory minus the input size; items: zelvora's item section against awk's"
+for file in "${files[@]}"; do
+  work="$(mktemp -d)"
+  size=$(stat -c %s "$file")
+  mib=$(awk -v s="$size" 'BEGIN { printf "%.1f", s / 1048576 }')
+  echo
+  echo "== $(basename "$file"): $mib MiB"
+  row program wall_s cpu_s MB/s ratio cpu_ratio
+  if ! zelvora_run "$file"; then status=1; rm -rf "$work"; continue; fi
+  row zelvora "$z_wall" "$z_cpu" "$(awk -v s="$size" -v w="$z_wall" 'BEGIN { printf "%.0f", s / w / 1e6 }')" 1.0x 1.0x
+  for name in "${peer_names[@]}"; do
+    [ -z "$(peer_missing "$name")" ] || continue
+    # shellcheck disable=SC2046
+    if ! read -r p_wall p_cpu _ < <(best_of "$work/$name.txt" $(peer_command "$name" "$file")); then
+      status=1
+      continue
+    fi
+    row "$name" "$p_wall" "$p_cpu" "$(awk -v s="$size" -v w="$p_wall" 'BEGIN { printf "%.0f", s / w / 1e6 }')" \
+      "$(awk -v p="$p_wall" -v z="$z_wall" 'BEGIN { printf "%.1fx", p / z }')" \
+      "$(awk -v p="$p_cpu" -v z="$z_cpu" 'BEGIN { printf "%.1fx", p / z }')"
+    if [ "$name" = group_sum.awk ]; then
+      if cmp -s "$work/zelvora-items.txt" "$work/$name.txt"; then same="same"; else same="DIFFER"; status=1; fi
+    fi
+  done
+  awk -v peak="$z_peak" -v size="$size" -v same="${same:-not compared}" \
+    'BEGIN { printf "zelvora peak memory %.1f MiB (peak minus input size: %+.1f MiB); item section against group_sum.awk: %s\n",
+             peak / 1024, peak / 1024 - size / 1048576, same }'
+  rm -rf "$work"
+done
+echo
+echo "ratio = peer time / zelvora time, wall clock (cpu_ratio: the same in CPU time, user plus system);"
+echo "MB/s = input bytes / wall-clock seconds / 10^6"
 exit "$status"
