@@ -1,9 +1,11 @@
-// readInput: one read of the size known beforehand, growing only for a pipe, and the state checked after.
+// readInput: one read of the size known beforehand, growing only for a pipe, and the state checked after;
+// scanInput: the first of two reads in blocks.
 #include "app/input_file.h"
 
 #include <algorithm>
 #include <new>
 #include <stdexcept>
+#include <vector>
 
 #include "app/run.h"
 
@@ -43,4 +45,30 @@ ReadResult readInput(std::FILE* file, const InputState& opened, std::string& ima
     return ReadResult::OutOfMemory;
   }
   return ReadResult::Ok;
+}
+
+// The first pass over a file with a size: the whole input in blocks, for its size, charset and quotes; its
+// lines are read in a second pass, so the input is never held in memory whole. Any other byte count than
+// the size it had when opened means that another program changed it.
+ReadResult scanInput(std::FILE* file, const InputState& opened, InputSummary& summary) {
+  if (opened.size > kMaxInputBytes) return ReadResult::TooLarge;
+  std::vector<char> block(kReadBlock);
+  InputScan scan;
+  for (;;) {
+    const std::size_t got = std::fread(block.data(), 1, block.size(), file);
+    scan.add(block.data(), got);
+    if (scan.size() > kMaxInputBytes) return ReadResult::TooLarge;
+    if (got < block.size()) {
+      if (std::ferror(file)) return ReadResult::ReadError;
+      break;
+    }
+  }
+  summary = scan.summary();
+  return summary.size == opened.size ? ReadResult::Ok : ReadResult::Changed;
+}
+
+InputSummary summariseInput(const std::string& image) {
+  InputScan scan;
+  scan.add(image.data(), image.size());
+  return scan.summary();
 }

@@ -1,9 +1,10 @@
-// readInput: the whole input through its one open handle, as it was when it was opened.
+// readInput and scanInput: the input through its one open handle, as it was when it was opened.
 #pragma once
 
 #include <cstdio>
 #include <string>
 
+#include "app/line_reader.h"
 #include "app/platform.h"
 
 enum class ReadResult { Ok, ReadError, Changed, TooLarge, OutOfMemory };
@@ -13,3 +14,10 @@ enum class ReadResult { Ok, ReadError, Changed, TooLarge, OutOfMemory };
 // the read, give Changed (another program truncated, appended to or rewrote it). A pipe or FIFO is read
 // to its end. The image is left unspecified unless the answer is Ok.
 ReadResult readInput(std::FILE* file, const InputState& opened, std::string& image);
+
+// The first of two reads of a file with a size, in blocks: its size, charset and last quote, so that its
+// lines can be read in a second pass without holding it whole. A byte count other than the size it had
+// when opened gives Changed.
+ReadResult scanInput(std::FILE* file, const InputState& opened, InputSummary& summary);
+// The same summary for an input read whole.
+InputSummary summariseInput(const std::string& image);

@@ -131,10 +131,7 @@ LineOutcome mergeItemLine(RunContext& run, const LineFields& fields, const Unit*
       quantities[column] = parseQuantity(texts[KGM + column].units, texts[KGM + column].length);
     }
   } catch (const Exception&) {
-    const FieldText<Unit> cell = texts[KGM + column];
-    UStringBuffer value(cell.length);
-    for (uint32_t i = 0; i < cell.length; ++i) value.data()[i] = unitOf(cell.units[i]);
-    reportItemCell(run, message::kInvalidNumber, KGM + column, value.finish());
+    reportItemCell(run, message::kInvalidNumber, KGM + column, fields.text(KGM + column));
     return LineOutcome::Continue;
   }
 

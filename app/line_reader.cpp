@@ -329,31 +329,21 @@ bool LineFields::holdsSemicolon(std::size_t field) const {
   return false;
 }
 
+namespace {
+
+std::size_t quotesEndOf(const char* bytes, std::size_t size) {
+  InputScan scan;
+  scan.add(bytes, size);
+  return scan.summary().quotesEnd;
+}
+
+}  // namespace
+
 LineReader::LineReader(const char* bytes, std::size_t size, const char* charset)
-    : cutter_(bytes, size), bytes_(bytes), size_(size), charset_(charset) {}
+    : cutter_(bytes, size), charset_(charset), quotesEnd_(quotesEndOf(bytes, size)) {}
 
 LineReader::LineReader(std::FILE* file, const InputSummary& input)
-    : cutter_(file, input.size),
-      bytes_(nullptr),
-      size_(input.size),
-      charset_(input.charset),
-      quotesEnd_(input.quotesEnd),
-      quotesEndKnown_(true) {}
-
-std::size_t LineReader::quotesEnd() {
-  // Looked for once, from the end, and only when a cell is left open at the end of a line.
-  if (!quotesEndKnown_) {
-    quotesEnd_ = 0;
-    for (std::size_t i = size_; i > 0; --i) {
-      if (bytes_[i - 1] == '"') {
-        quotesEnd_ = i;
-        break;
-      }
-    }
-    quotesEndKnown_ = true;
-  }
-  return quotesEnd_;
-}
+    : cutter_(file, input.size), charset_(input.charset), quotesEnd_(input.quotesEnd) {}
 
 void LineReader::appendAscii(const RawLine& raw) {
   // Bytes below 0x80 decode to themselves in every charset a run uses, and never to a zero unit: the cutter
@@ -425,11 +415,6 @@ bool LineReader::next(ReadLine& line) {
     units_.resize(kept);
     char16_t* units = units_.data();
     for (uint32_t i = 0; i < kept; ++i) units[i] = static_cast<unsigned char>(bytes[i]);
-    if (n.commaSeparated) {
-      for (uint32_t i = 0; i < kept; ++i) {
-        if (units[i] == u',') units[i] = u';';
-      }
-    }
     line.units = units;
     line.length = kept;
     line.content = isContent(units, kept, spans_);
@@ -448,12 +433,7 @@ bool LineReader::next(ReadLine& line) {
   const Normalisation n = scanNormalisation(units_.data(), begin, length);
   char16_t* units = units_.data() + n.begin;
   const uint32_t kept = n.end - n.begin;
-  if (n.commaSeparated) {
-    for (uint32_t i = 0; i < kept; ++i) {
-      if (units[i] == u',') units[i] = u';';
-    }
-  }
-  cutFields(units, kept, u';', true, spans_);
+  cutFields(units, kept, n.commaSeparated ? u',' : u';', true, spans_);
   line.units = units;
   line.length = kept;
   line.content = isContent(units, kept, spans_);
@@ -488,7 +468,7 @@ ReadLine::Damage LineReader::readQuoted(ReadLine& line, uint32_t begin) {
       }
     }
     if (state != State::InQuote) break;
-    if (quotesEnd() > cutter_.position()) {
+    if (quotesEnd_ > cutter_.position()) {
       // The cell goes on over the line end, which reads as one blank.
       RawLine raw{};
       if (!cutter_.next(raw)) break;

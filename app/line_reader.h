@@ -102,7 +102,7 @@ struct LineFields {
   // Line ends inside quoted cells that the line holds (each read as one blank).
   std::size_t breakCount = 0;
   // For a line of ASCII bytes without quotes: its bytes, one a unit, where the spans hold as they do in
-  // `units` (a ',' that separates stays a ','); null for any other line.
+  // `units`; null for any other line. The spans alone say where fields end: a separating ',' stays a ','.
   const char* bytes = nullptr;
 
   uint32_t length(std::size_t field) const {
@@ -170,16 +170,11 @@ class LineReader {
   void setFields(LineFields& fields, const char16_t* units, std::size_t count, bool quoted,
                  std::size_t breakCount, const char* bytes) const;
 
-  // One past the image's last '"' byte, 0 when it holds none.
-  std::size_t quotesEnd();
-
   LineCutter cutter_;
-  // The image in memory, where quotesEnd() looks; null when it is read from a stream.
-  const char* bytes_;
-  std::size_t size_;
   const char* charset_;
-  std::size_t quotesEnd_ = 0;
-  bool quotesEndKnown_ = false;
+  // One past the image's last '"' byte, 0 when it holds none: a cell open at a line end goes on only
+  // when a quote follows.
+  std::size_t quotesEnd_;
   int32_t linesRead_ = 0;
   std::vector<char16_t> units_;
   std::vector<FieldSpan> spans_;

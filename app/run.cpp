@@ -21,26 +21,6 @@
 
 namespace {
 
-// The first pass over a file with a size: the whole input in blocks, for its size, charset and quotes; its
-// lines are read in a second pass, so the input is never held in memory whole. Any other byte count than
-// the size it had when opened means that another program changed it.
-ReadResult scanInput(std::FILE* file, const InputState& opened, InputSummary& summary) {
-  if (opened.size > kMaxInputBytes) return ReadResult::TooLarge;
-  std::vector<char> block(kReadBlock);
-  InputScan scan;
-  for (;;) {
-    const std::size_t got = std::fread(block.data(), 1, block.size(), file);
-    scan.add(block.data(), got);
-    if (scan.size() > kMaxInputBytes) return ReadResult::TooLarge;
-    if (got < block.size()) {
-      if (std::ferror(file)) return ReadResult::ReadError;
-      break;
-    }
-  }
-  summary = scan.summary();
-  return summary.size == opened.size ? ReadResult::Ok : ReadResult::Changed;
-}
-
 std::function<void()>& betweenInputReads() {
   static std::function<void()> hook;
   return hook;
@@ -54,12 +34,6 @@ struct InputFile {
   InputFile& operator=(const InputFile&) = delete;
   std::FILE* file;
 };
-
-InputSummary summariseImage(const std::string& image) {
-  InputScan scan;
-  scan.add(image.data(), image.size());
-  return scan.summary();
-}
 
 std::string pathBytes(const std::filesystem::path& path) {
   char* bytes = encodeText(pathText(path), "ISO-8859-2");
@@ -98,8 +72,6 @@ const char* missingAtEnd(int32_t lineState) {
   }
 }
 
-// The second pass over the input, from its start; false when it could not be read to the end that the
-// first pass found.
 // The lines of the input through `reader`; false when it could not be read to the end that the first pass
 // found.
 bool processLines(RunContext& run, LineReader& reader) {
@@ -144,16 +116,17 @@ RunOutcome runConversion(const std::filesystem::path& input) {
   // A file with a size is read twice through its one handle, in blocks; anything else (a pipe, a FIFO, a
   // file under /proc) has no size to hold it to and is read whole into memory once.
   InputState opened;
-  const bool twoPasses = inputState(in, opened) && opened.sized && opened.size > 0;
+  const bool stated = inputState(in, opened);
+  const bool twoPasses = stated && opened.sized && opened.size > 0;
   InputSummary summary;
   std::string image;
   ReadResult read = ReadResult::ReadError;
   try {
     if (twoPasses) {
       read = scanInput(in, opened, summary);
-    } else if (inputState(in, opened)) {
+    } else if (stated) {
       read = readInput(in, opened, image);
-      if (read == ReadResult::Ok) summary = summariseImage(image);
+      if (read == ReadResult::Ok) summary = summariseInput(image);
     }
   } catch (const std::bad_alloc&) {
     read = ReadResult::OutOfMemory;
