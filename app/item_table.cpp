@@ -1,11 +1,14 @@
-// ItemTable: first-seen order in a vector, lookup through an open-addressing index over the packed key,
-// lines merged in short batches so their index slots are fetched ahead.
+// ItemTable: records end to end in blocks that never move, lookup through an open-addressing index over
+// the packed key, lines merged in short batches so their slots and records are fetched ahead.
 #include "app/item_table.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <new>
 #include <utility>
+
+#include "app/platform.h"
 
 namespace {
 
@@ -20,11 +23,16 @@ ItemKey keyOf(const ItemRecord& record) {
   return key;
 }
 
-// Copies every unit, a zero unit too (a UString built from units would stop there).
-UString textOf(const char16_t* units, uint32_t length) {
-  if (length == 0) return UString();
-  UStringBuffer buffer(length);
-  std::memcpy(buffer.data(), units, length * sizeof(char16_t));
+// Key part `i` of a row as a text.
+UString textOfRow(const ItemRow& row, int i) {
+  const ItemRow::Part& part = row.parts[i];
+  if (part.length == 0) return UString();
+  UStringBuffer buffer(part.length);
+  if (row.wide) {
+    std::memcpy(buffer.data(), part.bytes, part.length * sizeof(char16_t));
+  } else {
+    for (uint32_t k = 0; k < part.length; ++k) buffer.data()[k] = static_cast<unsigned char>(part.bytes[k]);
+  }
   return buffer.finish();
 }
 
@@ -145,75 +153,183 @@ uint32_t ItemTable::hashOf(const char* packed, std::size_t length) {
   return static_cast<uint32_t>(h);
 }
 
-ItemRecord* ItemTable::findPacked(const char* packed, uint32_t length, uint32_t hash) {
-  if (slots_.empty()) return nullptr;
-  const std::size_t mask = slots_.size() - 1;
-  for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
-    const Slot slot = slots_[i];
-    if (slot.record == 0) return nullptr;
-    if (slot.hash != hash || slot.keyLength != length) continue;
-    if (std::memcmp(keys_.data() + slot.keyStart, packed, length) == 0) return &records_[slot.record - 1];
+namespace {
+
+constexpr std::size_t kMaxBlocks = (std::size_t{1} << (32 - 18)) - 1;
+
+// The slots of the index: small ones from the heap, large ones in large blocks; all free at first.
+void* allocateSlots(std::size_t bytes) {
+  void* slots = bytes < kLargeBlock ? std::malloc(bytes) : allocateLargeBlock(bytes);
+  if (slots == nullptr) throw std::bad_alloc();
+  std::memset(slots, 0, bytes);
+  return slots;
+}
+void freeSlots(void* slots, std::size_t bytes) {
+  if (slots == nullptr) return;
+  if (bytes < kLargeBlock) {
+    std::free(slots);
+  } else {
+    freeLargeBlock(slots, bytes);
   }
 }
 
-const UString& ItemTable::sharedText(const char16_t* units, uint32_t length) {
-  uint64_t name = length;
-  for (uint32_t i = 0; i < length; ++i) name |= static_cast<uint64_t>(units[i]) << (16 + 16 * i);
-  auto found = shortTexts_.find(name);
-  if (found == shortTexts_.end()) found = shortTexts_.emplace(name, textOf(units, length)).first;
-  return found->second;
+std::size_t roundedUp(std::size_t size) {
+  return (size + 7) / 8 * 8;
 }
 
-ItemRecord& ItemTable::addPacked(const char* packed, uint32_t length, uint32_t hash) {
-  if (keys_.size() + length > std::numeric_limits<uint32_t>::max()) throw std::bad_alloc();
-  ItemRecord record;
-  UString* parts[5] = {&record.goodsCode, &record.transactionCode, &record.memberState, &record.originCountry,
-                       &record.partnerId};
+}  // namespace
+
+ItemTable::~ItemTable() {
+  for (const Block& block : blocks_) freeLargeBlock(block.bytes, block.size);
+  freeSlots(slots_, slotCount_ * sizeof(Slot));
+}
+
+ItemTable::ItemTable(ItemTable&& other) noexcept : keyIncludesPartner_(other.keyIncludesPartner_) {
+  swap(other);
+}
+
+ItemTable& ItemTable::operator=(ItemTable&& other) noexcept {
+  if (this != &other) {
+    ItemTable moved(std::move(other));
+    swap(moved);
+  }
+  return *this;
+}
+
+void ItemTable::swap(ItemTable& other) noexcept {
+  std::swap(keyIncludesPartner_, other.keyIncludesPartner_);
+  std::swap(count_, other.count_);
+  blocks_.swap(other.blocks_);
+  std::swap(slots_, other.slots_);
+  std::swap(slotCount_, other.slotCount_);
+  waiting_.swap(other.waiting_);
+  waitingKeys_.swap(other.waitingKeys_);
+  outOfRange_.swap(other.outOfRange_);
+  probe_.swap(other.probe_);
+}
+
+const ItemTable::Entry* ItemTable::entryAt(uint32_t ref) const {
+  const uint32_t place = ref - 1;
+  const Block& block = blocks_[place >> kPlaceBits];
+  return reinterpret_cast<const Entry*>(block.bytes +
+                                        (static_cast<std::size_t>(place) & ((1u << kPlaceBits) - 1)) * 8);
+}
+
+const ItemTable::Entry* ItemTable::findPacked(const char* packed, uint32_t length, uint32_t hash) const {
+  if (slotCount_ == 0) return nullptr;
+  const std::size_t mask = slotCount_ - 1;
+  for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+    const Slot slot = slots_[i];
+    if (slot.ref == 0) return nullptr;
+    if (slot.hash != hash) continue;
+    const Entry* entry = entryAt(slot.ref);
+    if (entry->keyLength == length && std::memcmp(entry->key(), packed, length) == 0) return entry;
+  }
+}
+
+ItemTable::Entry& ItemTable::addPacked(const char* packed, uint32_t length, uint32_t hash) {
+  if (count_ >= std::numeric_limits<uint32_t>::max()) throw std::bad_alloc();
+  const std::size_t size = sizeof(Entry) + roundedUp(length);
+  // Records stay in first-seen order: a record that does not fit the last block starts a new one, of its
+  // own size when it is larger than a block.
+  if (blocks_.empty() || blocks_.back().size - blocks_.back().used < size) {
+    if (blocks_.size() == kMaxBlocks) throw std::bad_alloc();
+    const std::size_t blockSize = size <= kLargeBlock ? kLargeBlock : roundedUp(size);
+    blocks_.reserve(blocks_.size() + 1);
+    void* bytes = allocateLargeBlock(blockSize);
+    if (bytes == nullptr) throw std::bad_alloc();
+    blocks_.push_back(Block{static_cast<char*>(bytes), blockSize, 0});
+  }
+  // At most half the slots in use keeps the probe sequences short.
+  if ((count_ + 1) * 2 > slotCount_) growIndex();
+
+  Block& block = blocks_.back();
+  const auto ref = static_cast<uint32_t>(((blocks_.size() - 1) << kPlaceBits | block.used / 8) + 1);
+  auto* entry = reinterpret_cast<Entry*>(block.bytes + block.used);
+  block.used += size;
+  for (int64_t& total : entry->totals) total = 0;
+  entry->index = static_cast<uint32_t>(count_++);
+  entry->keyLength = length;
+  std::memcpy(entry->key(), packed, length);
+
+  const std::size_t mask = slotCount_ - 1;
+  std::size_t i = hash & mask;
+  while (slots_[i].ref != 0) i = (i + 1) & mask;
+  slots_[i] = Slot{hash, ref};
+  return *entry;
+}
+
+void ItemTable::growIndex() {
+  const std::size_t oldCount = slotCount_;
+  Slot* old = slots_;
+  const std::size_t newCount = oldCount == 0 ? 256 : oldCount * 2;
+  slots_ = static_cast<Slot*>(allocateSlots(newCount * sizeof(Slot)));
+  slotCount_ = newCount;
+  const std::size_t mask = newCount - 1;
+  for (std::size_t k = 0; k < oldCount; ++k) {
+    const Slot slot = old[k];
+    if (slot.ref == 0) continue;
+    std::size_t i = slot.hash & mask;
+    while (slots_[i].ref != 0) i = (i + 1) & mask;
+    slots_[i] = slot;
+  }
+  freeSlots(old, oldCount * sizeof(Slot));
+}
+
+ItemRow ItemTable::rowOf(const Entry& entry) const {
+  ItemRow row{};
+  const char* at = entry.key();
+  row.wide = *at++ != 0;
   const int partCount = keyIncludesPartner_ ? 5 : 4;
-  const bool wide = packed[0] != 0;
-  const char* at = packed + 1;
-  std::vector<char16_t>& units = scratch_;
+  for (int i = 0; i < 5; ++i) row.parts[i] = {"", 0};
   for (int i = 0; i < partCount; ++i) {
     uint32_t partLength = static_cast<unsigned char>(*at++);
     if (partLength == 0xFF) {
       std::memcpy(&partLength, at, 4);
       at += 4;
     }
-    units.resize(partLength);
-    if (wide) {
-      std::memcpy(units.data(), at, partLength * sizeof(char16_t));
-      at += partLength * sizeof(char16_t);
-    } else {
-      for (uint32_t k = 0; k < partLength; ++k) units[k] = static_cast<unsigned char>(*at++);
-    }
-    *parts[i] = partLength <= 3 ? sharedText(units.data(), partLength) : textOf(units.data(), partLength);
+    row.parts[i] = {at, partLength};
+    at += static_cast<std::size_t>(partLength) * (row.wide ? 2 : 1);
   }
-  records_.push_back(std::move(record));
-  // At most half the slots in use keeps the probe sequences short.
-  if (records_.size() * 2 > slots_.size()) rebuildIndex(slots_.empty() ? 256 : slots_.size() * 2);
-  const auto keyStart = static_cast<uint32_t>(keys_.size());
-  keys_.insert(keys_.end(), packed, packed + length);
-  const std::size_t mask = slots_.size() - 1;
-  std::size_t i = hash & mask;
-  while (slots_[i].record != 0) i = (i + 1) & mask;
-  slots_[i] = Slot{hash, static_cast<uint32_t>(records_.size()), keyStart, length};
-  return records_.back();
+  row.totals = entry.totals;
+  return row;
 }
 
-ItemRecord* ItemTable::find(const ItemRecord& probe) {
+std::vector<ItemRecord> ItemTable::records() const {
+  std::vector<ItemRecord> records;
+  records.reserve(count_);
+  forEachRow([&records](const ItemRow& row) {
+    ItemRecord record;
+    UString* parts[5] = {&record.goodsCode, &record.transactionCode, &record.memberState,
+                         &record.originCountry, &record.partnerId};
+    for (int i = 0; i < 5; ++i) *parts[i] = textOfRow(row, i);
+    record.netMass = row.totals[0];
+    record.supplementaryQuantity = row.totals[1];
+    record.invoicedAmount = row.totals[2];
+    record.statisticalValue = row.totals[3];
+    records.push_back(std::move(record));
+  });
+  return records;
+}
+
+std::size_t ItemTable::find(const ItemRecord& probe) const {
   probe_.clear();
   pack(keyOf(probe), probe_);
-  return findPacked(probe_.data(), static_cast<uint32_t>(probe_.size()),
-                    hashOf(probe_.data(), probe_.size()));
+  const Entry* entry =
+      findPacked(probe_.data(), static_cast<uint32_t>(probe_.size()), hashOf(probe_.data(), probe_.size()));
+  return entry == nullptr ? npos : entry->index;
 }
 
-ItemRecord& ItemTable::add(const ItemRecord& record) {
+std::size_t ItemTable::add(const ItemRecord& record) {
   probe_.clear();
   pack(keyOf(record), probe_);
   const uint32_t hash = hashOf(probe_.data(), probe_.size());
-  ItemRecord& added = addPacked(probe_.data(), static_cast<uint32_t>(probe_.size()), hash);
-  added = record;
-  return added;
+  Entry& added = addPacked(probe_.data(), static_cast<uint32_t>(probe_.size()), hash);
+  added.totals[0] = record.netMass;
+  added.totals[1] = record.supplementaryQuantity;
+  added.totals[2] = record.invoicedAmount;
+  added.totals[3] = record.statisticalValue;
+  return added.index;
 }
 
 void ItemTable::merge(const ItemKey& key, const int64_t (&quantities)[4], int32_t lineNumber) {
@@ -231,45 +347,39 @@ void ItemTable::merge(const ItemKey& key, const int64_t (&quantities)[4], int32_
 
 void ItemTable::hashWaiting(Waiting& line) {
   line.hash = hashOf(waitingKeys_.data() + line.keyStart, line.keyLength);
-  if (!slots_.empty()) prefetch(&slots_[line.hash & (slots_.size() - 1)]);
+  if (slotCount_ != 0) prefetch(&slots_[line.hash & (slotCount_ - 1)]);
 }
 
 void ItemTable::mergeWaiting() {
-  // The slots of all but the last line were fetched as the lines came; now fetch the keys and records they
-  // point at, then merge.
+  // The slots of all but the last line were fetched as the lines came; now fetch the records they point
+  // at, then merge.
   if (!waiting_.empty()) hashWaiting(waiting_.back());
-  if (!slots_.empty()) {
-    const std::size_t mask = slots_.size() - 1;
+  if (slotCount_ != 0) {
+    const std::size_t mask = slotCount_ - 1;
     for (const Waiting& line : waiting_) {
       const Slot& slot = slots_[line.hash & mask];
-      if (slot.record != 0) {
-        prefetch(keys_.data() + slot.keyStart);
-        // A match touches only the totals, which may start a cache line of their own.
-        prefetch(&records_[slot.record - 1].netMass);
-        prefetch(&records_[slot.record - 1].statisticalValue);
+      if (slot.ref != 0) {
+        const char* entry = reinterpret_cast<const char*>(entryAt(slot.ref));
+        prefetch(entry);
+        prefetch(entry + sizeof(Entry) + line.keyLength - 1);
       }
     }
   }
   for (const Waiting& line : waiting_) {
     const char* packed = waitingKeys_.data() + line.keyStart;
-    ItemRecord* match = findPacked(packed, line.keyLength, line.hash);
+    Entry* match = const_cast<Entry*>(findPacked(packed, line.keyLength, line.hash));
     if (match == nullptr) {
-      ItemRecord& record = addPacked(packed, line.keyLength, line.hash);
-      record.netMass = line.quantities[0];
-      record.supplementaryQuantity = line.quantities[1];
-      record.invoicedAmount = line.quantities[2];
-      record.statisticalValue = line.quantities[3];
+      Entry& added = addPacked(packed, line.keyLength, line.hash);
+      for (int i = 0; i < 4; ++i) added.totals[i] = line.quantities[i];
       continue;
     }
-    int64_t* totals[4] = {&match->netMass, &match->supplementaryQuantity, &match->invoicedAmount,
-                          &match->statisticalValue};
     bool fits = true;
-    for (int i = 0; i < 4; ++i) fits = fits && !addOverflows(*totals[i], line.quantities[i]);
+    for (int i = 0; i < 4; ++i) fits = fits && !addOverflows(match->totals[i], line.quantities[i]);
     if (!fits) {
       outOfRange_.push_back(line.lineNumber);
       continue;
     }
-    for (int i = 0; i < 4; ++i) *totals[i] += line.quantities[i];
+    for (int i = 0; i < 4; ++i) match->totals[i] += line.quantities[i];
   }
   waiting_.clear();
   waitingKeys_.clear();
@@ -280,16 +390,4 @@ std::vector<int32_t> ItemTable::settle() {
   std::vector<int32_t> lines;
   lines.swap(outOfRange_);
   return lines;
-}
-
-void ItemTable::rebuildIndex(std::size_t slotCount) {
-  std::vector<Slot> old = std::move(slots_);
-  slots_.assign(slotCount, Slot{0, 0, 0, 0});
-  const std::size_t mask = slotCount - 1;
-  for (const Slot& slot : old) {
-    if (slot.record == 0) continue;
-    std::size_t i = slot.hash & mask;
-    while (slots_[i].record != 0) i = (i + 1) & mask;
-    slots_[i] = slot;
-  }
 }

@@ -3,7 +3,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <unordered_map>
 #include <vector>
 
 #include "text/ustring.h"
@@ -35,18 +34,42 @@ struct ItemKey {
   Part parts[5];
 };
 
+// A record as it is stored, for writing it out: each key part's units, one byte each or (when `wide`)
+// two bytes each in the machine's order, and the four totals in ItemRecord's order.
+struct ItemRow {
+  struct Part {
+    const char* bytes;
+    uint32_t length;  // in units
+  };
+  bool wide;
+  Part parts[5];
+  const int64_t* totals;
+};
+
 // Records in the order their keys were first seen, with a hash index over the key so that large
 // declarations take linear time. Two keys are equal when goods code, transaction code, member state and
 // origin country are equal and, only when the table keys on the partner (form 2010), the partner too.
+//
+// A record is its four totals and its packed key, end to end in blocks that never move, so a line that
+// finds its key reads one slot and one record, and a new key costs the bytes of its key and no more.
 class ItemTable {
  public:
-  explicit ItemTable(bool keyIncludesPartner = false) : keyIncludesPartner_(keyIncludesPartner) {}
+  static constexpr std::size_t npos = static_cast<std::size_t>(-1);
 
-  // The record whose key equals the key of `probe`, or null; with add(), for records made apart from
-  // merge().
-  ItemRecord* find(const ItemRecord& probe);
-  // Appends `record` as a new key (the caller has checked that find() gives null).
-  ItemRecord& add(const ItemRecord& record);
+  explicit ItemTable(bool keyIncludesPartner = false) : keyIncludesPartner_(keyIncludesPartner) {}
+  ~ItemTable();
+  ItemTable(const ItemTable&) = delete;
+  ItemTable& operator=(const ItemTable&) = delete;
+  // A moved-from table is empty.
+  ItemTable(ItemTable&& other) noexcept;
+  ItemTable& operator=(ItemTable&& other) noexcept;
+
+  // The index of the record whose key equals the key of `probe`, or npos; with add(), for records made
+  // apart from merge().
+  std::size_t find(const ItemRecord& probe) const;
+  // Appends `record` as a new key with its totals (the caller has checked that find() gives npos); its
+  // index.
+  std::size_t add(const ItemRecord& record);
 
   // Adds a line's four quantities to the totals of its key, taking a new record for a key not seen
   // before; a line whose totals would leave the signed 64-bit range adds nothing. Lines wait in a short
@@ -57,16 +80,34 @@ class ItemTable {
   std::vector<int32_t> settle();
 
   // Complete once settle() has run after the last merge().
-  const std::vector<ItemRecord>& records() const { return records_; }
+  std::size_t size() const { return count_; }
+  // Calls `visit` with every record as an ItemRow, in order.
+  template <typename Visit>
+  void forEachRow(Visit&& visit) const;
+  // Every record as texts, in order.
+  std::vector<ItemRecord> records() const;
   bool keyIncludesPartner() const { return keyIncludesPartner_; }
 
  private:
-  // Where a key's packed units lie is kept in its slot, so a lookup reads the slot and the units only.
+  // A record in a block: its totals, its index, its packed key's length, then the packed key, rounded up
+  // to eight bytes.
+  struct Entry {
+    int64_t totals[4];
+    uint32_t index;
+    uint32_t keyLength;
+    const char* key() const { return reinterpret_cast<const char*>(this + 1); }
+    char* key() { return reinterpret_cast<char*>(this + 1); }
+  };
+  // A slot names its record by block and place: block << kPlaceBits | place in eight-byte steps, plus 1;
+  // 0 when the slot is free.
   struct Slot {
     uint32_t hash;
-    uint32_t record;  // index + 1; 0 when the slot is free
-    uint32_t keyStart;
-    uint32_t keyLength;
+    uint32_t ref;
+  };
+  struct Block {
+    char* bytes;
+    std::size_t size;
+    std::size_t used;
   };
   struct Waiting {
     uint32_t hash;
@@ -75,32 +116,43 @@ class ItemTable {
     std::size_t keyStart;  // in waitingKeys_
     uint32_t keyLength;
   };
+  static constexpr unsigned kPlaceBits = 18;  // a block of 2 MiB in eight-byte steps
 
   // Appends the packed key to `out`: a byte that says whether the units take one byte or two, then each
   // part's length (one byte below 255, else 255 and four bytes) and its units.
   void pack(const ItemKey& key, std::vector<char>& out) const;
   static uint32_t hashOf(const char* packed, std::size_t length);
-  ItemRecord* findPacked(const char* packed, uint32_t length, uint32_t hash);
-  ItemRecord& addPacked(const char* packed, uint32_t length, uint32_t hash);
+  const Entry* entryAt(uint32_t ref) const;
+  Entry* entryAt(uint32_t ref) {
+    return const_cast<Entry*>(static_cast<const ItemTable*>(this)->entryAt(ref));
+  }
+  const Entry* findPacked(const char* packed, uint32_t length, uint32_t hash) const;
+  Entry& addPacked(const char* packed, uint32_t length, uint32_t hash);
+  ItemRow rowOf(const Entry& entry) const;
   void hashWaiting(Waiting& line);
   void mergeWaiting();
-  void rebuildIndex(std::size_t slotCount);
-  // One text for every record whose key part has these units: transaction codes and country codes have
-  // few values, and sharing them spares a text per record. Parts of at most three units, named by their
-  // length and units in one word.
-  const UString& sharedText(const char16_t* units, uint32_t length);
+  void growIndex();
+  void swap(ItemTable& other) noexcept;
 
   bool keyIncludesPartner_;
-  std::vector<ItemRecord> records_;
-  // Every record's packed key, end to end, so a lookup reads one place instead of five texts. Slots hold
-  // 32-bit offsets into it: a key that would not fit counts as memory running out.
-  std::vector<char> keys_;
-  // Open addressing over a power-of-two number of slots.
-  std::vector<Slot> slots_;
+  std::size_t count_ = 0;
+  std::vector<Block> blocks_;
+  // Open addressing over a power-of-two number of slots; large tables live in large blocks.
+  Slot* slots_ = nullptr;
+  std::size_t slotCount_ = 0;
   std::vector<Waiting> waiting_;
   std::vector<char> waitingKeys_;
   std::vector<int32_t> outOfRange_;
-  std::vector<char> probe_;
-  std::vector<char16_t> scratch_;
-  std::unordered_map<uint64_t, UString> shortTexts_;
+  mutable std::vector<char> probe_;
 };
+
+template <typename Visit>
+void ItemTable::forEachRow(Visit&& visit) const {
+  for (const Block& block : blocks_) {
+    for (std::size_t at = 0; at < block.used;) {
+      const auto& entry = *reinterpret_cast<const Entry*>(block.bytes + at);
+      visit(rowOf(entry));
+      at += sizeof(Entry) + (entry.keyLength + 7) / 8 * 8;
+    }
+  }
+}

@@ -200,19 +200,62 @@ void settleItems(RunContext& run) {
   }
 }
 
-std::string formatTotal(int64_t thousandths) {
-  if (thousandths == 0) return std::string();
-  if (thousandths >= 1000) return std::to_string(thousandths / 1000);
-  // Integer arithmetic gives the exact three decimals even where a double could not hold the value.
+namespace {
+
+// Appends a total as formatTotal writes it, without a text of its own.
+void appendTotal(std::string& out, int64_t thousandths) {
+  if (thousandths == 0) return;
+  const bool negative = thousandths < 0;
   const uint64_t magnitude =
-      thousandths < 0 ? 0 - static_cast<uint64_t>(thousandths) : static_cast<uint64_t>(thousandths);
-  std::string text = thousandths < 0 ? "-" : "";
-  text += std::to_string(magnitude / 1000);
-  const uint64_t fraction = magnitude % 1000;
-  text += '.';
-  text += static_cast<char>('0' + fraction / 100);
-  text += static_cast<char>('0' + fraction / 10 % 10);
-  text += static_cast<char>('0' + fraction % 10);
+      negative ? 0 - static_cast<uint64_t>(thousandths) : static_cast<uint64_t>(thousandths);
+  // Whole units only from 1 upward; below, the sign and three decimals, in integer arithmetic so that the
+  // decimals are exact where a double could not hold the value.
+  const bool whole = thousandths >= 1000;
+  uint64_t value = whole ? magnitude / 1000 : magnitude;
+  char digits[24];
+  char* end = digits + sizeof digits;
+  char* at = end;
+  if (!whole) {
+    for (int i = 0; i < 3; ++i) {
+      *--at = static_cast<char>('0' + value % 10);
+      value /= 10;
+    }
+    *--at = '.';
+  }
+  do {
+    *--at = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  if (negative) *--at = '-';
+  out.append(at, end);
+}
+
+// A key part in ISO-8859-2, up to a first zero unit: ASCII bytes as they stand, anything else through the
+// charset.
+void appendPart(std::string& out, bool wide, const ItemRow::Part& part) {
+  if (!wide) {
+    unsigned char high = 0;
+    for (uint32_t i = 0; i < part.length; ++i) high |= static_cast<unsigned char>(part.bytes[i]);
+    if (high < 0x80) {
+      const void* zero = std::memchr(part.bytes, 0, part.length);
+      out.append(part.bytes, zero != nullptr ? static_cast<const char*>(zero) - part.bytes : part.length);
+      return;
+    }
+  }
+  UStringBuffer units(part.length);
+  if (wide) {
+    std::memcpy(units.data(), part.bytes, part.length * sizeof(char16_t));
+  } else {
+    for (uint32_t i = 0; i < part.length; ++i) units.data()[i] = static_cast<unsigned char>(part.bytes[i]);
+  }
+  append(out, units.finish());
+}
+
+}  // namespace
+
+std::string formatTotal(int64_t thousandths) {
+  std::string text;
+  appendTotal(text, thousandths);
   return text;
 }
 
@@ -221,26 +264,26 @@ void writeItemSection(const RunContext& run) {
   std::string text = withPartner ? "{T_SORSZ;TEKOD;UKOD;RTA;SZAORSZ;KGM;KIEGME;SZAOSSZ;STAERT;PADO}\r\n"
                                  : "{T_SORSZ;TEKOD;UKOD;FTA;SZAORSZ;KGM;KIEGME;SZAOSSZ;STAERT}\r\n";
   uint32_t rowNumber = 0;
-  for (const ItemRecord& record : run.items.records()) {
-    std::string number = std::to_string(++rowNumber);
-    if (number.size() < 5) text.append(5 - number.size(), '0');
-    text += number;
-    for (const UString* key :
-         {&record.goodsCode, &record.transactionCode, &record.memberState, &record.originCountry}) {
+  run.items.forEachRow([&](const ItemRow& row) {
+    // The row number has at least five digits.
+    char digits[12];
+    char* end = digits + sizeof digits;
+    char* at = end;
+    for (uint32_t number = ++rowNumber; number != 0; number /= 10)
+      *--at = static_cast<char>('0' + number % 10);
+    while (end - at < 5) *--at = '0';
+    text.append(at, end);
+    for (int i = 0; i < 4; ++i) {
       text += ';';
-      append(text, *key);
+      appendPart(text, row.wide, row.parts[i]);
     }
-    text += ';';
-    text += formatTotal(record.netMass);
-    text += ';';
-    text += formatTotal(record.supplementaryQuantity);
-    text += ';';
-    text += formatTotal(record.invoicedAmount);
-    text += ';';
-    text += formatTotal(record.statisticalValue);
+    for (int i = 0; i < 4; ++i) {
+      text += ';';
+      appendTotal(text, row.totals[i]);
+    }
     if (withPartner) {
       text += ';';
-      append(text, record.partnerId);
+      appendPart(text, row.wide, row.parts[4]);
     }
     text += "\r\n";
     // Written in pieces so a table of any size needs no second copy of the whole section.
@@ -248,6 +291,6 @@ void writeItemSection(const RunContext& run) {
       std::fwrite(text.data(), 1, text.size(), run.output);
       text.clear();
     }
-  }
+  });
   std::fwrite(text.data(), 1, text.size(), run.output);
 }

@@ -2,6 +2,7 @@
 // text.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -71,3 +72,10 @@ class FolderLock {
   static constexpr std::intptr_t kNone = -1;
   std::intptr_t handle_ = kNone;
 };
+
+// Memory for a table that may grow large, in blocks of kLargeBlock bytes or more, not filled. On Linux the
+// system is asked to back them with huge pages: where a page fault is dear, a block then costs one fault
+// instead of hundreds. Null when there is no memory.
+inline constexpr std::size_t kLargeBlock = std::size_t{1} << 21;
+void* allocateLargeBlock(std::size_t size);
+void freeLargeBlock(void* block, std::size_t size);

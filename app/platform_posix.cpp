@@ -2,11 +2,13 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -186,4 +188,18 @@ FolderLock::FolderLock(const std::filesystem::path& folder) {
 
 FolderLock::~FolderLock() {
   if (held()) ::close(static_cast<int>(handle_));  // closing releases the lock
+}
+
+void* allocateLargeBlock(std::size_t size) {
+  void* block = std::aligned_alloc(kLargeBlock, (size + kLargeBlock - 1) / kLargeBlock * kLargeBlock);
+  if (block == nullptr) return nullptr;
+#ifdef MADV_HUGEPAGE
+  // Only advice: where huge pages are off, the block is used as it is.
+  ::madvise(block, size, MADV_HUGEPAGE);
+#endif
+  return block;
+}
+
+void freeLargeBlock(void* block, std::size_t) {
+  std::free(block);
 }

@@ -104,3 +104,12 @@ FolderLock::FolderLock(const std::filesystem::path& folder) {
 FolderLock::~FolderLock() {
   if (held()) CloseHandle(reinterpret_cast<HANDLE>(handle_));
 }
+
+void* allocateLargeBlock(std::size_t size) {
+  // Committed pages of VirtualAlloc come zero-filled.
+  return ::VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+}
+
+void freeLargeBlock(void* block, std::size_t) {
+  ::VirtualFree(block, 0, MEM_RELEASE);
+}

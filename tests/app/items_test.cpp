@@ -33,7 +33,7 @@ TEST(ItemStep, ALineThatWouldCarryATotalOutOfRangeAddsNothing) {
   handle(run, "2;1;1;AT;CN;5;5;-5;-1");
   EXPECT_FALSE(run.ok);
   ASSERT_EQ(run.items.records().size(), 1u);
-  const ItemRecord& record = run.items.records()[0];
+  const ItemRecord record = run.items.records()[0];
   EXPECT_EQ(record.netMass, 1000);
   EXPECT_EQ(record.supplementaryQuantity, 2000);
   EXPECT_EQ(record.invoicedAmount, 9223372036854775000);
@@ -76,16 +76,17 @@ TEST(ItemStep, KeysReadFromBytesAndFromUnitsMeet) {
     expected[row.record] += row.kgm * 1000;
   }
   EXPECT_TRUE(run.ok);
-  ASSERT_EQ(run.items.records().size(), 4u);
-  for (std::size_t k = 0; k < 4; ++k) EXPECT_EQ(run.items.records()[k].netMass, expected[k]) << k;
-  const ItemRecord& first = run.items.records()[0];
+  const std::vector<ItemRecord> records = run.items.records();
+  ASSERT_EQ(records.size(), 4u);
+  for (std::size_t k = 0; k < 4; ++k) EXPECT_EQ(records[k].netMass, expected[k]) << k;
+  const ItemRecord& first = records[0];
   EXPECT_EQ(first.goodsCode, UString(u"00847130"));
   EXPECT_EQ(first.transactionCode, UString(u"01"));
   EXPECT_EQ(first.memberState, UString(u"DE"));
   EXPECT_EQ(first.originCountry, UString(u"CN"));
   EXPECT_EQ(first.partnerId, UString(u"DE123"));
-  EXPECT_EQ(run.items.records()[2].partnerId, UString(u"\u0150X"));
-  EXPECT_EQ(run.items.records()[3].goodsCode, UString(u"1234567890"));
+  EXPECT_EQ(records[2].partnerId, UString(u"\u0150X"));
+  EXPECT_EQ(records[3].goodsCode, UString(u"1234567890"));
   std::fclose(run.errors);
 }
 
