@@ -2,6 +2,7 @@
 // the packed key, lines merged in short batches so their slots and records are fetched ahead.
 #include "app/item_table.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -60,6 +61,55 @@ char* packLength(char* at, uint32_t length) {
   return at + 5;
 }
 
+// Upper-cases a to z in each byte of the word, every byte being below 0x80: a lane reaches 0x80 when 0x1F
+// is added from 'a' on, and when 0x05 is added from past 'z' on; no lane carries into the next.
+uint64_t upperAsciiWord(uint64_t word) {
+  const uint64_t lower = (word + 0x1F1F1F1F1F1F1F1Fu) & ~(word + 0x0505050505050505u) & 0x8080808080808080u;
+  return word - (lower >> 2);
+}
+
+// Copies ASCII bytes, upper-casing a to z when `upper` is set; eight at a time, the last eight of a part
+// of eight or more read again where they overlap (upper-casing twice changes nothing).
+void copyAscii(char* to, const char* from, uint32_t length, bool upper) {
+  if (length < 8) {
+    const unsigned mask = upper ? 0x20 : 0;
+    for (uint32_t k = 0; k < length; ++k) {
+      const auto byte = static_cast<unsigned char>(from[k]);
+      const unsigned lower = static_cast<unsigned char>(byte - 'a') < 26;
+      to[k] = static_cast<char>(byte - (mask & -lower));
+    }
+    return;
+  }
+  const auto copyWord = [to, from, upper](uint32_t k) {
+    uint64_t word;
+    std::memcpy(&word, from + k, sizeof word);
+    if (upper) word = upperAsciiWord(word);
+    std::memcpy(to + k, &word, sizeof word);
+  };
+  uint32_t k = 0;
+  for (; k + 8 <= length; k += 8) copyWord(k);
+  if (k < length) copyWord(length - 8);
+}
+
+// Equal packed keys of `length` bytes; a word at a time, the last word overlapping.
+bool sameBytes(const char* a, const char* b, std::size_t length) {
+  if (length < 8) return std::memcmp(a, b, length) == 0;
+  uint64_t differ = 0;
+  std::size_t i = 0;
+  for (; i + 8 <= length; i += 8) {
+    uint64_t x;
+    uint64_t y;
+    std::memcpy(&x, a + i, sizeof x);
+    std::memcpy(&y, b + i, sizeof y);
+    differ |= x ^ y;
+  }
+  uint64_t x;
+  uint64_t y;
+  std::memcpy(&x, a + length - 8, sizeof x);
+  std::memcpy(&y, b + length - 8, sizeof y);
+  return (differ | (x ^ y)) == 0;
+}
+
 // The k-th unit of a part as it is packed.
 char16_t packedUnit(const ItemKey::Part& part, uint32_t k) {
   if (part.bytes == nullptr) return part.units[k];
@@ -70,7 +120,13 @@ char16_t packedUnit(const ItemKey::Part& part, uint32_t k) {
 
 }  // namespace
 
-void ItemTable::pack(const ItemKey& key, std::vector<char>& out) const {
+char* ItemTable::PackedKeys::room(std::size_t size) {
+  // The slack lets a key's last word be read whole.
+  if (bytes.size() < used + size + 8) bytes.resize(std::max(bytes.size() * 2, used + size + 8));
+  return bytes.data() + used;
+}
+
+void ItemTable::pack(const ItemKey& key, PackedKeys& out) const {
   const int partCount = keyIncludesPartner_ ? 5 : 4;
   std::size_t unitCount = 0;
   std::size_t lengthBytes = 0;
@@ -79,12 +135,11 @@ void ItemTable::pack(const ItemKey& key, std::vector<char>& out) const {
     unitCount += length;
     lengthBytes += length < 0xFF ? 1 : 5;
   }
-  const std::size_t start = out.size();
   // Written a byte a unit first, which nearly every key is; a key with a unit above 0xFF is written again
   // two bytes a unit. A key is packed one way only, so equal keys give equal bytes.
-  out.resize(start + 1 + lengthBytes + unitCount);
+  char* const first = out.room(1 + lengthBytes + unitCount * sizeof(char16_t));
   char16_t high = 0;
-  char* at = out.data() + start;
+  char* at = first;
   *at++ = 0;
   for (int i = 0; i < partCount; ++i) {
     const ItemKey::Part& part = key.parts[i];
@@ -92,14 +147,7 @@ void ItemTable::pack(const ItemKey& key, std::vector<char>& out) const {
     if (part.bytes != nullptr) {
       // Straight from the line: zeros in front, ASCII letters upper-cased on the way.
       for (uint32_t k = 0; k < part.zeros; ++k) *at++ = '0';
-      const char* bytes = part.bytes;
-      const uint32_t length = part.length;
-      const unsigned upper = part.upper ? 0x20 : 0;
-      for (uint32_t k = 0; k < length; ++k) {
-        const auto byte = static_cast<unsigned char>(bytes[k]);
-        const unsigned lower = static_cast<unsigned char>(byte - 'a') < 26;
-        at[k] = static_cast<char>(byte - (upper & -lower));
-      }
+      copyAscii(at, part.bytes, part.length, part.upper);
     } else {
       const char16_t* units = part.units;
       const uint32_t length = part.length;
@@ -112,8 +160,7 @@ void ItemTable::pack(const ItemKey& key, std::vector<char>& out) const {
     at += part.length;
   }
   if (high > 0xFF) {
-    out.resize(start + 1 + lengthBytes + unitCount * sizeof(char16_t));
-    at = out.data() + start;
+    at = first;
     *at++ = 1;
     for (int i = 0; i < partCount; ++i) {
       const ItemKey::Part& part = key.parts[i];
@@ -126,6 +173,7 @@ void ItemTable::pack(const ItemKey& key, std::vector<char>& out) const {
       at += length * sizeof(char16_t);
     }
   }
+  out.used += static_cast<std::size_t>(at - first);
 }
 
 uint32_t ItemTable::hashOf(const char* packed, std::size_t length) {
@@ -140,10 +188,17 @@ uint32_t ItemTable::hashOf(const char* packed, std::size_t length) {
     h ^= h >> 32;
   }
   if (i < length) {
-    // Gathered in a register: a word copied from fewer bytes would be read back before they are stored.
+    // The last bytes: a whole word read again from the end, its earlier bytes shifted out; a key shorter
+    // than a word is gathered in a register (a word copied from fewer bytes would be read back before
+    // they are stored).
     uint64_t word = 0;
-    for (uint32_t shift = 0; i < length; ++i, shift += 8) {
-      word |= static_cast<uint64_t>(static_cast<unsigned char>(packed[i])) << shift;
+    if (length >= 8) {
+      std::memcpy(&word, packed + length - 8, sizeof word);
+      word >>= 8 * (8 - (length - i));
+    } else {
+      for (uint32_t shift = 0; i < length; ++i, shift += 8) {
+        word |= static_cast<uint64_t>(static_cast<unsigned char>(packed[i])) << shift;
+      }
     }
     h = (h ^ word) * 0xC4CEB9FE1A85EC53u;
   }
@@ -203,9 +258,9 @@ void ItemTable::swap(ItemTable& other) noexcept {
   std::swap(slots_, other.slots_);
   std::swap(slotCount_, other.slotCount_);
   waiting_.swap(other.waiting_);
-  waitingKeys_.swap(other.waitingKeys_);
+  std::swap(waitingKeys_, other.waitingKeys_);
   outOfRange_.swap(other.outOfRange_);
-  probe_.swap(other.probe_);
+  std::swap(probe_, other.probe_);
 }
 
 const ItemTable::Entry* ItemTable::entryAt(uint32_t ref) const {
@@ -223,7 +278,7 @@ const ItemTable::Entry* ItemTable::findPacked(const char* packed, uint32_t lengt
     if (slot.ref == 0) return nullptr;
     if (slot.hash != hash) continue;
     const Entry* entry = entryAt(slot.ref);
-    if (entry->keyLength == length && std::memcmp(entry->key(), packed, length) == 0) return entry;
+    if (entry->keyLength == length && sameBytes(entry->key(), packed, length)) return entry;
   }
 }
 
@@ -313,18 +368,18 @@ std::vector<ItemRecord> ItemTable::records() const {
 }
 
 std::size_t ItemTable::find(const ItemRecord& probe) const {
-  probe_.clear();
+  probe_.used = 0;
   pack(keyOf(probe), probe_);
-  const Entry* entry =
-      findPacked(probe_.data(), static_cast<uint32_t>(probe_.size()), hashOf(probe_.data(), probe_.size()));
+  const Entry* entry = findPacked(probe_.bytes.data(), static_cast<uint32_t>(probe_.used),
+                                  hashOf(probe_.bytes.data(), probe_.used));
   return entry == nullptr ? npos : entry->index;
 }
 
 std::size_t ItemTable::add(const ItemRecord& record) {
-  probe_.clear();
+  probe_.used = 0;
   pack(keyOf(record), probe_);
-  const uint32_t hash = hashOf(probe_.data(), probe_.size());
-  Entry& added = addPacked(probe_.data(), static_cast<uint32_t>(probe_.size()), hash);
+  const uint32_t hash = hashOf(probe_.bytes.data(), probe_.used);
+  Entry& added = addPacked(probe_.bytes.data(), static_cast<uint32_t>(probe_.used), hash);
   added.totals[0] = record.netMass;
   added.totals[1] = record.supplementaryQuantity;
   added.totals[2] = record.invoicedAmount;
@@ -333,12 +388,13 @@ std::size_t ItemTable::add(const ItemRecord& record) {
 }
 
 void ItemTable::merge(const ItemKey& key, const int64_t (&quantities)[4], int32_t lineNumber) {
-  Waiting line{};
+  Waiting line;
+  line.hash = 0;
   line.lineNumber = lineNumber;
   for (int i = 0; i < 4; ++i) line.quantities[i] = quantities[i];
-  line.keyStart = waitingKeys_.size();
+  line.keyStart = waitingKeys_.used;
   pack(key, waitingKeys_);
-  line.keyLength = static_cast<uint32_t>(waitingKeys_.size() - line.keyStart);
+  line.keyLength = static_cast<uint32_t>(waitingKeys_.used - line.keyStart);
   waiting_.push_back(line);
   // The line before is hashed and its slot fetched now, when its packed bytes are no longer in flight.
   if (waiting_.size() >= 2) hashWaiting(waiting_[waiting_.size() - 2]);
@@ -346,7 +402,7 @@ void ItemTable::merge(const ItemKey& key, const int64_t (&quantities)[4], int32_
 }
 
 void ItemTable::hashWaiting(Waiting& line) {
-  line.hash = hashOf(waitingKeys_.data() + line.keyStart, line.keyLength);
+  line.hash = hashOf(waitingKeys_.bytes.data() + line.keyStart, line.keyLength);
   if (slotCount_ != 0) prefetch(&slots_[line.hash & (slotCount_ - 1)]);
 }
 
@@ -366,7 +422,7 @@ void ItemTable::mergeWaiting() {
     }
   }
   for (const Waiting& line : waiting_) {
-    const char* packed = waitingKeys_.data() + line.keyStart;
+    const char* packed = waitingKeys_.bytes.data() + line.keyStart;
     Entry* match = const_cast<Entry*>(findPacked(packed, line.keyLength, line.hash));
     if (match == nullptr) {
       Entry& added = addPacked(packed, line.keyLength, line.hash);
@@ -382,7 +438,7 @@ void ItemTable::mergeWaiting() {
     for (int i = 0; i < 4; ++i) match->totals[i] += line.quantities[i];
   }
   waiting_.clear();
-  waitingKeys_.clear();
+  waitingKeys_.used = 0;
 }
 
 std::vector<int32_t> ItemTable::settle() {

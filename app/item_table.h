@@ -117,10 +117,17 @@ class ItemTable {
     uint32_t keyLength;
   };
   static constexpr unsigned kPlaceBits = 18;  // a block of 2 MiB in eight-byte steps
+  // Packed keys end to end; grown, never shrunk, so packing a key fills no bytes it then overwrites.
+  struct PackedKeys {
+    std::vector<char> bytes;
+    std::size_t used = 0;
+    // Where `size` more bytes may be written, at `used`.
+    char* room(std::size_t size);
+  };
 
   // Appends the packed key to `out`: a byte that says whether the units take one byte or two, then each
   // part's length (one byte below 255, else 255 and four bytes) and its units.
-  void pack(const ItemKey& key, std::vector<char>& out) const;
+  void pack(const ItemKey& key, PackedKeys& out) const;
   static uint32_t hashOf(const char* packed, std::size_t length);
   const Entry* entryAt(uint32_t ref) const;
   Entry* entryAt(uint32_t ref) {
@@ -141,9 +148,9 @@ class ItemTable {
   Slot* slots_ = nullptr;
   std::size_t slotCount_ = 0;
   std::vector<Waiting> waiting_;
-  std::vector<char> waitingKeys_;
+  PackedKeys waitingKeys_;
   std::vector<int32_t> outOfRange_;
-  mutable std::vector<char> probe_;
+  mutable PackedKeys probe_;
 };
 
 template <typename Visit>

@@ -296,10 +296,11 @@ void cutFields(const Unit* units, uint32_t length, Unit separator, bool blanks,
 
 // Comments and lines in braces are skipped; so are lines without a field that holds anything. A line that
 // starts with a spreadsheet's error value ("#N/A") is not a comment.
-bool isContent(const char16_t* units, uint32_t length, const std::vector<FieldSpan>& spans) {
+template <typename Unit>
+bool isContent(const Unit* units, uint32_t length, const std::vector<FieldSpan>& spans) {
   if (length == 0) return false;
-  if (units[0] == u'#') return isSpreadsheetError(units + spans[0].begin, spans[0].end - spans[0].begin);
-  if (units[0] == u'{' && units[length - 1] == u'}') return false;
+  if (units[0] == Unit('#')) return isSpreadsheetError(units + spans[0].begin, spans[0].end - spans[0].begin);
+  if (units[0] == Unit('{') && units[length - 1] == Unit('}')) return false;
   for (const FieldSpan& span : spans) {
     if (span.begin != span.end) return true;
   }
@@ -316,15 +317,21 @@ UString LineFields::text(std::size_t field) const {
   const uint32_t count = length(field);
   if (count == 0) return UString();
   UStringBuffer buffer(count);
-  std::memcpy(buffer.data(), begin(field), count * sizeof(char16_t));
+  if (units == nullptr) {
+    const char* from = bytes + spans[field].begin;
+    for (uint32_t i = 0; i < count; ++i) buffer.data()[i] = static_cast<unsigned char>(from[i]);
+  } else {
+    std::memcpy(buffer.data(), begin(field), count * sizeof(char16_t));
+  }
   return buffer.finish();
 }
 
 bool LineFields::holdsSemicolon(std::size_t field) const {
-  const char16_t* units = begin(field);
   const uint32_t count = length(field);
+  if (units == nullptr) return count != 0 && std::memchr(bytes + spans[field].begin, ';', count) != nullptr;
+  const char16_t* from = begin(field);
   for (uint32_t i = 0; i < count; ++i) {
-    if (units[i] == u';') return true;
+    if (from[i] == u';') return true;
   }
   return false;
 }
@@ -388,7 +395,7 @@ void LineReader::setFields(LineFields& fields, const char16_t* units, std::size_
   fields.bytes = bytes;
 }
 
-bool LineReader::next(ReadLine& line) {
+bool LineReader::next(ReadLine& line, bool plainUnits) {
   units_.clear();
   breaks_.clear();
   RawLine raw{};
@@ -406,18 +413,22 @@ bool LineReader::next(ReadLine& line) {
   const ByteScan scan = raw.holdsNul ? ByteScan{false, true} : scanBytes(raw.bytes, raw.size);
   if (scan.plain) {
     // Nearly every line: ASCII without a quote, so every ';' (or, in a line without one, every ',')
-    // separates. Normalised and cut on its bytes, then widened for the handlers that read units; the
-    // handlers may read the bytes instead.
+    // separates. Normalised and cut on its bytes, then widened only for handlers that read units.
     const Normalisation n = scanNormalisation(raw.bytes, 0, static_cast<uint32_t>(raw.size));
     const char* bytes = raw.bytes + n.begin;
     const uint32_t kept = n.end - n.begin;
     cutFields(bytes, kept, n.commaSeparated ? ',' : ';', scan.blanks, spans_);
+    line.length = kept;
+    line.content = isContent(bytes, kept, spans_);
+    if (!plainUnits) {
+      line.units = nullptr;
+      setFields(line.fields, nullptr, spans_.size(), false, 0, bytes);
+      return true;
+    }
     units_.resize(kept);
     char16_t* units = units_.data();
     for (uint32_t i = 0; i < kept; ++i) units[i] = static_cast<unsigned char>(bytes[i]);
     line.units = units;
-    line.length = kept;
-    line.content = isContent(units, kept, spans_);
     setFields(line.fields, units, spans_.size(), false, 0, bytes);
     return true;
   }

@@ -94,6 +94,7 @@ struct FieldSpan {
 
 // A line as the handlers see it: its normalised units and its fields as spans over them.
 struct LineFields {
+  // Null for a plain line read without its units (LineReader::next): `bytes` then stand for them.
   const char16_t* units = u"";
   const FieldSpan* spans = nullptr;
   std::size_t count = 0;
@@ -108,6 +109,7 @@ struct LineFields {
   uint32_t length(std::size_t field) const {
     return field < count ? spans[field].end - spans[field].begin : 0;
   }
+  // The field's units; only for a line read with its units.
   const char16_t* begin(std::size_t field) const { return field < count ? units + spans[field].begin : u""; }
   // The field as a text of its own; empty for a field the line does not reach.
   UString text(std::size_t field) const;
@@ -136,7 +138,8 @@ struct ReadLine {
   // spreadsheet's error value), not a line in braces, not a line of empty fields.
   bool content = false;
   LineFields fields;
-  // The normalised line: quotes as blanks, trimmed, trailing separators dropped.
+  // The normalised line: quotes as blanks, trimmed, trailing separators dropped; null when `fields` has
+  // no units.
   const char16_t* units = u"";
   uint32_t length = 0;
 };
@@ -155,8 +158,9 @@ class LineReader {
   LineReader(const char* bytes, std::size_t size, const char* charset);
   // Reads the input that `input` summarises from the stream's current position, in blocks.
   LineReader(std::FILE* file, const InputSummary& input);
-  // False when the image has ended.
-  bool next(ReadLine& line);
+  // False when the image has ended. A plain line (ASCII without a quote) is widened to units only when
+  // `plainUnits` is set; otherwise its fields carry only its bytes, which is all the item step reads.
+  bool next(ReadLine& line, bool plainUnits = true);
   // The stream could not be read to the end that the summary gave: the lines given may be cut short.
   bool readFailed() const { return cutter_.readFailed(); }
   // Physical lines read so far.

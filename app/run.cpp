@@ -76,7 +76,8 @@ const char* missingAtEnd(int32_t lineState) {
 // found.
 bool processLines(RunContext& run, LineReader& reader) {
   ReadLine line;
-  while (reader.next(line)) {
+  // Item lines are read from their bytes where they are plain, with no units made for them.
+  while (reader.next(line, run.lineState != 3)) {
     if (line.damage != ReadLine::Damage::None) {
       // Entries keep the order of their lines: item lines still waiting go first.
       settleItems(run);

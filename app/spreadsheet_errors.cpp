@@ -42,17 +42,34 @@ bool isSpreadsheetError(const char16_t* units, uint32_t length) {
   return false;
 }
 
-std::size_t firstSpreadsheetError(const LineFields& fields, std::size_t columns) {
-  const std::size_t count = fields.count < columns ? fields.count : columns;
-  const FieldSpan* spans = fields.spans;
-  const char16_t* units = fields.units;
+bool isSpreadsheetError(const char* bytes, uint32_t length) {
+  // Every error value is shorter than this; an ASCII cell is read as its units.
+  char16_t units[24];
+  if (length > sizeof units / sizeof units[0]) return false;
+  for (uint32_t i = 0; i < length; ++i) units[i] = static_cast<unsigned char>(bytes[i]);
+  return isSpreadsheetError(units, length);
+}
+
+namespace {
+
+template <typename Unit>
+std::size_t firstErrorIn(const Unit* units, const FieldSpan* spans, std::size_t count, std::size_t columns) {
   for (std::size_t i = 0; i < count; ++i) {
     // Every error value starts with '#' or with the 'E' of "Err:"; nearly no cell does.
     const FieldSpan span = spans[i];
-    if (span.begin == span.end || (units[span.begin] != u'#' && units[span.begin] != u'E')) continue;
+    if (span.begin == span.end || (units[span.begin] != Unit('#') && units[span.begin] != Unit('E')))
+      continue;
     if (isSpreadsheetError(units + span.begin, span.end - span.begin)) return i;
   }
   return columns;
+}
+
+}  // namespace
+
+std::size_t firstSpreadsheetError(const LineFields& fields, std::size_t columns) {
+  const std::size_t count = fields.count < columns ? fields.count : columns;
+  return fields.units != nullptr ? firstErrorIn(fields.units, fields.spans, count, columns)
+                                 : firstErrorIn(fields.bytes, fields.spans, count, columns);
 }
 
 std::string spreadsheetErrorMessage(const UString& value) {
