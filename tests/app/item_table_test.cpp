@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "app/items.h"
 
@@ -63,6 +64,37 @@ TEST(ItemTable, FindsWhatALinearScanFindsAndKeepsFirstSeenOrder) {
       // A table that does not key on the partner keeps none.
       EXPECT_TRUE(records[i].partnerId == (withPartner ? scanned[i].partnerId : UString()));
     }
+  }
+}
+
+// Records are kept end to end in blocks of 2 MiB: keys long enough to fill several, and one larger than a
+// block, must keep their order, their totals and their place in the index.
+TEST(ItemTable, RecordsOverManyBlocksAndOneLargerThanABlock) {
+  ItemTable table(true);
+  std::vector<ItemRecord> added;
+  for (int k = 0; k < 90; ++k) {
+    ItemRecord record;
+    // About 100 KiB a key, and one of 3 MiB in the middle.
+    const std::size_t length = k == 45 ? std::size_t{3} << 20 : 100000 + k;
+    record.goodsCode = text(std::u16string(length / 2, static_cast<char16_t>(u'A' + k % 26)));
+    record.transactionCode = text(u"11");
+    record.memberState = text(k % 2 == 0 ? u"DE" : u"\u0150");  // one byte a unit, or two
+    record.originCountry = text(u"CN");
+    record.partnerId = text(std::u16string(1, static_cast<char16_t>(u'0' + k % 10)) + u"-" +
+                            std::u16string(static_cast<std::size_t>(k), u'x'));
+    record.netMass = k;
+    record.statisticalValue = -k;
+    ASSERT_EQ(table.find(record), ItemTable::npos) << k;
+    ASSERT_EQ(table.add(record), static_cast<std::size_t>(k));
+    added.push_back(record);
+  }
+  for (std::size_t k = 0; k < added.size(); ++k) ASSERT_EQ(table.find(added[k]), k);
+  const std::vector<ItemRecord> records = table.records();
+  ASSERT_EQ(records.size(), added.size());
+  for (std::size_t k = 0; k < added.size(); ++k) {
+    EXPECT_TRUE(sameKeyByScan(records[k], added[k], true)) << k;
+    EXPECT_EQ(records[k].netMass, added[k].netMass);
+    EXPECT_EQ(records[k].statisticalValue, added[k].statisticalValue);
   }
 }
 

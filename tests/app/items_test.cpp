@@ -4,18 +4,21 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "app/line_reader.h"
+#include "charset/case_mapping.h"
+#include "charset/charset.h"
 
 namespace {
 
-// Hands one line to the item step as the run's reader gives it.
+// Hands one line to the item step as the run's reader gives it: a plain line as its bytes alone.
 void handle(RunContext& run, const std::string& line) {
   LineReader reader(line.data(), line.size(), "UTF-8");
   ReadLine read;
-  ASSERT_TRUE(reader.next(read));
+  ASSERT_TRUE(reader.next(read, false));
   run.lineNumber = read.number;
   handleItemLine(run, read.fields);
   settleItems(run);
@@ -87,6 +90,49 @@ TEST(ItemStep, KeysReadFromBytesAndFromUnitsMeet) {
   EXPECT_EQ(first.partnerId, UString(u"DE123"));
   EXPECT_EQ(records[2].partnerId, UString(u"\u0150X"));
   EXPECT_EQ(records[3].goodsCode, UString(u"1234567890"));
+  std::fclose(run.errors);
+}
+
+// Key parts of every length up to three words, of any printable ASCII but the separators and the quote:
+// a plain line packs them from its bytes, upper-casing a word at a time; the same cells quoted are read
+// as units and upper-cased by toUpper. Both must meet in one record whose texts are toUpper's.
+TEST(ItemStep, KeysUpperCasedFromBytesAreWhatToUpperGives) {
+  std::mt19937 random(2010);
+  std::string printable;
+  for (char c = 0x21; c < 0x7F; ++c) {
+    if (c != ';' && c != ',' && c != '"' && c != '#') printable += c;
+  }
+  const auto randomText = [&](std::size_t length) {
+    std::string text;
+    for (std::size_t i = 0; i < length; ++i) text += printable[random() % printable.size()];
+    return text;
+  };
+  RunContext run;
+  run.errors = std::tmpfile();
+  ASSERT_NE(run.errors, nullptr);
+  run.lineState = 3;
+  run.formCode = 2010;
+  run.items = ItemTable(true);
+  std::vector<std::string> partners;
+  for (std::size_t length = 1; length <= 24; ++length) {
+    const std::string member = randomText(length);
+    const std::string country = randomText(25 - length);
+    const std::string partner = randomText(length);
+    SCOPED_TRACE(member + " " + country + " " + partner);
+    handle(run, "1;12345678;11;" + member + ";" + country + ";1;;;;" + partner);
+    handle(run, "2;12345678;11;\"" + member + "\";\"" + country + "\";2;;;;\"" + partner + "\"");
+    ASSERT_TRUE(run.ok);
+    const std::vector<ItemRecord> records = run.items.records();
+    ASSERT_EQ(records.size(), length);
+    const ItemRecord& record = records.back();
+    EXPECT_EQ(record.netMass, 3000);
+    const auto upper = [](const std::string& text) {
+      return toUpper(decodeBytes(text.data(), text.size(), "UTF-8"), "en");
+    };
+    EXPECT_EQ(record.memberState, upper(member));
+    EXPECT_EQ(record.originCountry, upper(country));
+    EXPECT_EQ(record.partnerId, upper(partner));
+  }
   std::fclose(run.errors);
 }
 
