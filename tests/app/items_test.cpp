@@ -24,12 +24,24 @@ void handle(RunContext& run, const std::string& line) {
   settleItems(run);
 }
 
-TEST(ItemStep, ALineThatWouldCarryATotalOutOfRangeAddsNothing) {
+// A run in its item state on the form, with an error report to write entries to.
+struct ItemRun {
+  explicit ItemRun(int formCode) {
+    run.errors = std::tmpfile();
+    run.lineState = 3;
+    run.formCode = formCode;
+    run.items = ItemTable(formCode == 2010);
+  }
+  ~ItemRun() {
+    if (run.errors != nullptr) std::fclose(run.errors);
+  }
   RunContext run;
-  run.errors = std::tmpfile();
+};
+
+TEST(ItemStep, ALineThatWouldCarryATotalOutOfRangeAddsNothing) {
+  ItemRun item(2012);
+  RunContext& run = item.run;
   ASSERT_NE(run.errors, nullptr);
-  run.lineState = 3;
-  run.formCode = 2012;
   handle(run, "1;1;1;AT;CN;1;2;9223372036854775;-9223372036854775");
   ASSERT_TRUE(run.ok);
   // Its first three values fit; the last would leave the range.
@@ -44,19 +56,15 @@ TEST(ItemStep, ALineThatWouldCarryATotalOutOfRangeAddsNothing) {
   // A rejected quantity on a new key creates no record.
   handle(run, "3;2;1;AT;CN;1;1.000.000");
   EXPECT_EQ(run.items.records().size(), 1u);
-  std::fclose(run.errors);
 }
 
 // A plain ASCII line is keyed from its bytes, padded and upper-cased as its key is packed; a line with a
 // cell beyond ASCII or in quotes is keyed from its units. Spelled either way, equal keys meet in one record,
 // and a key with a unit beyond one byte (U+0150) meets its lower-case spelling (U+0151).
 TEST(ItemStep, KeysReadFromBytesAndFromUnitsMeet) {
-  RunContext run;
-  run.errors = std::tmpfile();
+  ItemRun item(2010);
+  RunContext& run = item.run;
   ASSERT_NE(run.errors, nullptr);
-  run.lineState = 3;
-  run.formCode = 2010;
-  run.items = ItemTable(true);
   const struct {
     std::string line;
     std::size_t record;  // the record the line adds its KGM to
@@ -90,7 +98,6 @@ TEST(ItemStep, KeysReadFromBytesAndFromUnitsMeet) {
   EXPECT_EQ(first.partnerId, UString(u"DE123"));
   EXPECT_EQ(records[2].partnerId, UString(u"\u0150X"));
   EXPECT_EQ(records[3].goodsCode, UString(u"1234567890"));
-  std::fclose(run.errors);
 }
 
 // Key parts of every length up to three words, of any printable ASCII but the separators and the quote:
@@ -107,13 +114,9 @@ TEST(ItemStep, KeysUpperCasedFromBytesAreWhatToUpperGives) {
     for (std::size_t i = 0; i < length; ++i) text += printable[random() % printable.size()];
     return text;
   };
-  RunContext run;
-  run.errors = std::tmpfile();
+  ItemRun item(2010);
+  RunContext& run = item.run;
   ASSERT_NE(run.errors, nullptr);
-  run.lineState = 3;
-  run.formCode = 2010;
-  run.items = ItemTable(true);
-  std::vector<std::string> partners;
   for (std::size_t length = 1; length <= 24; ++length) {
     const std::string member = randomText(length);
     const std::string country = randomText(25 - length);
@@ -133,7 +136,6 @@ TEST(ItemStep, KeysUpperCasedFromBytesAreWhatToUpperGives) {
     EXPECT_EQ(record.originCountry, upper(country));
     EXPECT_EQ(record.partnerId, upper(partner));
   }
-  std::fclose(run.errors);
 }
 
 }  // namespace
