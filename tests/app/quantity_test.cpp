@@ -122,10 +122,11 @@ std::optional<int64_t> parsedBytes(const std::string& text) {
 }
 
 // Mostly digits with a separator, around the 18 units up to which plain numbers are read without the
-// walk's checks, from the bytes of a plain line and from units.
+// walk's checks and the eight bytes that are read as one word, from bytes and from units; the bytes B0
+// and B9 are '0' and '9' with the top bit set.
 TEST(ParseQuantity, BytesAndUnitsAgreeWithTheWalkUnitByUnit) {
   std::mt19937 random(20210603);
-  const char alphabet[] = "01234567890123456789,,.- x";
+  const char alphabet[] = "01234567890123456789,,.- x\xB0\xB9";
   for (int round = 0; round < 100000; ++round) {
     std::string text(random() % 24, '0');
     for (char& c : text)
