@@ -50,9 +50,11 @@ ReadResult readInput(std::FILE* file, const InputState& opened, std::string& ima
 // The first pass over a file with a size: the whole input in blocks, for its size, charset and quotes; its
 // lines are read in a second pass, so the input is never held in memory whole. Any other byte count than
 // the size it had when opened means that another program changed it.
-ReadResult scanInput(std::FILE* file, const InputState& opened, InputSummary& summary) {
+ReadResult scanInput(std::FILE* file, const InputState& opened, InputSummary& summary,
+                     std::vector<char>& block) {
   if (opened.size > kMaxInputBytes) return ReadResult::TooLarge;
-  std::vector<char> block(kReadBlock);
+  // A small file is read by one call that comes back short: the block need not be larger.
+  block.resize(static_cast<std::size_t>(std::min<std::uintmax_t>(opened.size + 1, kReadBlock)));
   InputScan scan;
   for (;;) {
     const std::size_t got = std::fread(block.data(), 1, block.size(), file);

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "app/line_reader.h"
 #include "app/platform.h"
@@ -15,9 +16,10 @@ enum class ReadResult { Ok, ReadError, Changed, TooLarge, OutOfMemory };
 // to its end. The image is left unspecified unless the answer is Ok.
 ReadResult readInput(std::FILE* file, const InputState& opened, std::string& image);
 
-// The first of two reads of a file with a size, in blocks: its size, charset and last quote, so that its
-// lines can be read in a second pass without holding it whole. A byte count other than the size it had
-// when opened gives Changed.
-ReadResult scanInput(std::FILE* file, const InputState& opened, InputSummary& summary);
+// The first of two reads of a file with a size, in blocks read into `block`: its size, charset and last
+// quote, so that its lines can be read in a second pass without holding it whole; the second pass may read
+// into the same block. A byte count other than the size it had when opened gives Changed.
+ReadResult scanInput(std::FILE* file, const InputState& opened, InputSummary& summary,
+                     std::vector<char>& block);
 // The same summary for an input read whole.
 InputSummary summariseInput(const std::string& image);

@@ -212,21 +212,31 @@ namespace {
 
 constexpr std::size_t kMaxBlocks = (std::size_t{1} << (32 - 18)) - 1;
 
-// The slots of the index: small ones from the heap, large ones in large blocks; all free at first.
+// Small blocks come from the heap, large ones as large blocks.
+void* allocateBlock(std::size_t bytes) {
+  void* block = bytes < kLargeBlock ? std::malloc(bytes) : allocateLargeBlock(bytes);
+  if (block == nullptr) throw std::bad_alloc();
+  return block;
+}
+void freeBlock(void* block, std::size_t bytes) {
+  if (block == nullptr) return;
+  if (bytes < kLargeBlock) {
+    std::free(block);
+  } else {
+    freeLargeBlock(block, bytes);
+  }
+}
+
+// The slots of the index, all free at first.
 void* allocateSlots(std::size_t bytes) {
-  void* slots = bytes < kLargeBlock ? std::malloc(bytes) : allocateLargeBlock(bytes);
-  if (slots == nullptr) throw std::bad_alloc();
+  void* slots = allocateBlock(bytes);
   std::memset(slots, 0, bytes);
   return slots;
 }
-void freeSlots(void* slots, std::size_t bytes) {
-  if (slots == nullptr) return;
-  if (bytes < kLargeBlock) {
-    std::free(slots);
-  } else {
-    freeLargeBlock(slots, bytes);
-  }
-}
+
+// The first block of records; each next one is twice as large, up to a large block, so that a small
+// declaration touches little fresh memory.
+constexpr std::size_t kFirstBlock = std::size_t{1} << 16;
 
 std::size_t roundedUp(std::size_t size) {
   return (size + 7) / 8 * 8;
@@ -235,8 +245,8 @@ std::size_t roundedUp(std::size_t size) {
 }  // namespace
 
 ItemTable::~ItemTable() {
-  for (const Block& block : blocks_) freeLargeBlock(block.bytes, block.size);
-  freeSlots(slots_, slotCount_ * sizeof(Slot));
+  for (const Block& block : blocks_) freeBlock(block.bytes, block.size);
+  freeBlock(slots_, slotCount_ * sizeof(Slot));
 }
 
 ItemTable::ItemTable(ItemTable&& other) noexcept : keyIncludesPartner_(other.keyIncludesPartner_) {
@@ -286,14 +296,13 @@ ItemTable::Entry& ItemTable::addPacked(const char* packed, uint32_t length, uint
   if (count_ >= std::numeric_limits<uint32_t>::max()) throw std::bad_alloc();
   const std::size_t size = sizeof(Entry) + roundedUp(length);
   // Records stay in first-seen order: a record that does not fit the last block starts a new one, of its
-  // own size when it is larger than a block.
+  // own size when it is larger than the next block would be.
   if (blocks_.empty() || blocks_.back().size - blocks_.back().used < size) {
     if (blocks_.size() == kMaxBlocks) throw std::bad_alloc();
-    const std::size_t blockSize = size <= kLargeBlock ? kLargeBlock : roundedUp(size);
+    const std::size_t next = blocks_.empty() ? kFirstBlock : std::min(blocks_.back().size * 2, kLargeBlock);
+    const std::size_t blockSize = size <= next ? next : roundedUp(size);
     blocks_.reserve(blocks_.size() + 1);
-    void* bytes = allocateLargeBlock(blockSize);
-    if (bytes == nullptr) throw std::bad_alloc();
-    blocks_.push_back(Block{static_cast<char*>(bytes), blockSize, 0});
+    blocks_.push_back(Block{static_cast<char*>(allocateBlock(blockSize)), blockSize, 0});
   }
   // At most half the slots in use keeps the probe sequences short.
   if ((count_ + 1) * 2 > slotCount_) growIndex();
@@ -328,7 +337,7 @@ void ItemTable::growIndex() {
     while (slots_[i].ref != 0) i = (i + 1) & mask;
     slots_[i] = slot;
   }
-  freeSlots(old, oldCount * sizeof(Slot));
+  freeBlock(old, oldCount * sizeof(Slot));
 }
 
 ItemRow ItemTable::rowOf(const Entry& entry) const {

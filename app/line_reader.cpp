@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <utility>
 
 #include "app/spreadsheet_errors.h"
 #include "charset/charset.h"
@@ -119,8 +120,8 @@ InputSummary InputScan::summary() const {
   return summary;
 }
 
-LineCutter::LineCutter(std::FILE* file, std::size_t size)
-    : window_(nullptr), filled_(0), size_(size), file_(file) {
+LineCutter::LineCutter(std::FILE* file, std::size_t size, std::vector<char> buffer)
+    : window_(nullptr), filled_(0), size_(size), file_(file), buffer_(std::move(buffer)) {
   buffer_.resize(std::max<std::size_t>(1, std::min(size, kReadBlock)));
   window_ = buffer_.data();
 }
@@ -349,8 +350,8 @@ std::size_t quotesEndOf(const char* bytes, std::size_t size) {
 LineReader::LineReader(const char* bytes, std::size_t size, const char* charset)
     : cutter_(bytes, size), charset_(charset), quotesEnd_(quotesEndOf(bytes, size)) {}
 
-LineReader::LineReader(std::FILE* file, const InputSummary& input)
-    : cutter_(file, input.size), charset_(input.charset), quotesEnd_(input.quotesEnd) {}
+LineReader::LineReader(std::FILE* file, const InputSummary& input, std::vector<char> buffer)
+    : cutter_(file, input.size, std::move(buffer)), charset_(input.charset), quotesEnd_(input.quotesEnd) {}
 
 void LineReader::appendAscii(const RawLine& raw) {
   // Bytes below 0x80 decode to themselves in every charset a run uses, and never to a zero unit: the cutter

@@ -62,8 +62,9 @@ struct RawLine {
 class LineCutter {
  public:
   LineCutter(const char* bytes, std::size_t size) : window_(bytes), filled_(size), size_(size) {}
-  // Reads from the stream's current position; stops after `size` bytes.
-  LineCutter(std::FILE* file, std::size_t size);
+  // Reads from the stream's current position into `buffer` (grown where it is too small); stops after
+  // `size` bytes.
+  LineCutter(std::FILE* file, std::size_t size, std::vector<char> buffer = {});
   // False when the image has ended. A line holding a NUL is the last one given.
   bool next(RawLine& line);
   // Where the next line starts, counted from the start of the image.
@@ -156,8 +157,9 @@ struct ReadLine {
 class LineReader {
  public:
   LineReader(const char* bytes, std::size_t size, const char* charset);
-  // Reads the input that `input` summarises from the stream's current position, in blocks.
-  LineReader(std::FILE* file, const InputSummary& input);
+  // Reads the input that `input` summarises from the stream's current position, in blocks read into
+  // `buffer`.
+  LineReader(std::FILE* file, const InputSummary& input, std::vector<char> buffer = {});
   // False when the image has ended. A plain line (ASCII without a quote) is widened to units only when
   // `plainUnits` is set; otherwise its fields carry only its bytes, which is all the item step reads.
   bool next(ReadLine& line, bool plainUnits = true);

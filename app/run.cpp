@@ -121,10 +121,12 @@ RunOutcome runConversion(const std::filesystem::path& input) {
   const bool twoPasses = stated && opened.sized && opened.size > 0;
   InputSummary summary;
   std::string image;
+  // The blocks of both passes over a file with a size.
+  std::vector<char> block;
   ReadResult read = ReadResult::ReadError;
   try {
     if (twoPasses) {
-      read = scanInput(in, opened, summary);
+      read = scanInput(in, opened, summary, block);
     } else if (stated) {
       read = readInput(in, opened, image);
       if (read == ReadResult::Ok) summary = summariseInput(image);
@@ -167,7 +169,7 @@ RunOutcome runConversion(const std::filesystem::path& input) {
       if (betweenInputReads()) betweenInputReads()();
       inputRead = std::fseek(in, 0, SEEK_SET) == 0;
       if (inputRead) {
-        LineReader reader(in, summary);
+        LineReader reader(in, summary, std::move(block));
         inputRead = processLines(run, reader);
       }
       // The second pass read what the first found; the file must still be the one that was opened.
