@@ -212,15 +212,17 @@ namespace {
 
 constexpr std::size_t kMaxBlocks = (std::size_t{1} << (32 - 18)) - 1;
 
-// Small blocks come from the heap, large ones as large blocks.
+// Blocks from a quarter of a large block on are taken as large blocks: one fault for a huge page costs
+// less than faulting in a quarter of one page by page. Smaller ones come from the heap.
+constexpr std::size_t kLargeFrom = kLargeBlock / 4;
 void* allocateBlock(std::size_t bytes) {
-  void* block = bytes < kLargeBlock ? std::malloc(bytes) : allocateLargeBlock(bytes);
+  void* block = bytes < kLargeFrom ? std::malloc(bytes) : allocateLargeBlock(bytes);
   if (block == nullptr) throw std::bad_alloc();
   return block;
 }
 void freeBlock(void* block, std::size_t bytes) {
   if (block == nullptr) return;
-  if (bytes < kLargeBlock) {
+  if (bytes < kLargeFrom) {
     std::free(block);
   } else {
     freeLargeBlock(block, bytes);
@@ -234,9 +236,9 @@ void* allocateSlots(std::size_t bytes) {
   return slots;
 }
 
-// The first block of records; each next one is twice as large, up to a large block, so that a small
-// declaration touches little fresh memory.
-constexpr std::size_t kFirstBlock = std::size_t{1} << 16;
+// The first block of records, from the heap, so that a declaration with few keys touches little fresh
+// memory; every later one is a large block.
+constexpr std::size_t kFirstBlock = std::size_t{1} << 18;
 
 std::size_t roundedUp(std::size_t size) {
   return (size + 7) / 8 * 8;
@@ -299,7 +301,7 @@ ItemTable::Entry& ItemTable::addPacked(const char* packed, uint32_t length, uint
   // own size when it is larger than the next block would be.
   if (blocks_.empty() || blocks_.back().size - blocks_.back().used < size) {
     if (blocks_.size() == kMaxBlocks) throw std::bad_alloc();
-    const std::size_t next = blocks_.empty() ? kFirstBlock : std::min(blocks_.back().size * 2, kLargeBlock);
+    const std::size_t next = blocks_.empty() ? kFirstBlock : kLargeBlock;
     const std::size_t blockSize = size <= next ? next : roundedUp(size);
     blocks_.reserve(blocks_.size() + 1);
     blocks_.push_back(Block{static_cast<char*>(allocateBlock(blockSize)), blockSize, 0});

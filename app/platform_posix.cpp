@@ -191,11 +191,13 @@ FolderLock::~FolderLock() {
 }
 
 void* allocateLargeBlock(std::size_t size) {
-  void* block = std::aligned_alloc(kLargeBlock, (size + kLargeBlock - 1) / kLargeBlock * kLargeBlock);
+  const std::size_t whole = (size + kLargeBlock - 1) / kLargeBlock * kLargeBlock;
+  void* block = std::aligned_alloc(kLargeBlock, whole);
   if (block == nullptr) return nullptr;
 #ifdef MADV_HUGEPAGE
-  // Only advice: where huge pages are off, the block is used as it is.
-  ::madvise(block, size, MADV_HUGEPAGE);
+  // Only advice: where huge pages are off, the block is used as it is. A huge page needs the whole of its
+  // range advised.
+  ::madvise(block, whole, MADV_HUGEPAGE);
 #endif
   return block;
 }
