@@ -12,8 +12,9 @@
 # skipped with a line that says so. Without FILE it generates (once, into DIR, default
 # ${TMPDIR:-/tmp}/zelvora-bench, with bench/gen_big.py) declarations of 2,000,000 item lines with 2,000,
 # 20,000 and 200,000 distinct keys (about 122 MiB each) and measures those. With -s it measures only
-# zelvora, on 100,000, 2,000,000 and 20,000,000 lines with 2,000 keys (the largest file is about
-# 1.2 GiB) and on 500,000 lines with 2,000 and 200,000 keys. Each time is the best of REPEATS runs (default 3),
+# zelvora, on a declaration without item lines, on 100,000, 2,000,000 and 20,000,000 lines with 2,000 keys
+# (the largest file is about 1.2 GiB) and on 500,000 lines with 2,000 and 200,000 keys, and gives the time
+# per line also less the time of the declaration without items. Each time is the best of REPEATS runs (default 3),
 # as wall-clock time and as CPU time (user plus system, steadier on a machine that others share); peak
 # memory is the maximum resident set size. Both come from GNU time (/usr/bin/time), or else from getrusage.
 # It exits 1 if a run fails or the item sections differ; it prints figures and judges nothing else.
@@ -32,7 +33,7 @@ while getopts "z:r:d:s" opt; do
     r) repeats="$OPTARG" ;;
     d) dir="$OPTARG" ;;
     s) scaling=1 ;;
-    *) sed -n '2,19p' "$0" >&2; exit 2 ;;
+    *) sed -n '2,20p' "$0" >&2; exit 2 ;;
   esac
 done
 shift $((OPTIND - 1))
@@ -119,19 +120,30 @@ zelvora_run() {
 
 if [ "$scaling" -eq 1 ]; then
   work="$(mktemp -d)"
-  echo "zelvora alone: time per line over the number of lines (2,000 keys), and over the number of keys"
-  printf '%-34s %9s %9s %8s %10s\n' file lines wall_s cpu_s ns/line
-  declare -A per_line
+  echo "zelvora alone: time per line over the number of lines (2,000 keys), and over the number of keys;"
+  echo "net: less the time of a declaration without item lines (starting, writing and syncing the result)"
+  # The opening lines of a generated declaration, without its items.
+  empty="$dir/empty.csv"
+  head -n 5 "$(generated 100000 2000)" > "$empty"
+  zelvora_run "$empty" || status=1
+  empty_wall="$z_wall"
+  printf '%-34s %9s %9s %8s %10s %10s\n' file lines wall_s cpu_s ns/line net_ns/line
+  printf '%-34s %9d %9.4f %8.4f\n' "$(basename "$empty")" 0 "$z_wall" "$z_cpu"
+  declare -A per_line net_per_line
   for shape in "100000 2000" "2000000 2000" "20000000 2000" "500000 2000" "500000 200000"; do
     read -r lines keys <<< "$shape"
     file="$(generated "$lines" "$keys")"
     zelvora_run "$file" || { status=1; continue; }
     per_line["$shape"]="$(awk -v w="$z_wall" -v n="$lines" 'BEGIN { printf "%.1f", w / n * 1e9 }')"
-    printf '%-34s %9d %9.3f %8.3f %10s\n' "$(basename "$file")" "$lines" "$z_wall" "$z_cpu" "${per_line[$shape]}"
+    net_per_line["$shape"]="$(awk -v w="$z_wall" -v e="$empty_wall" -v n="$lines" 'BEGIN { printf "%.1f", (w - e) / n * 1e9 }')"
+    printf '%-34s %9d %9.3f %8.3f %10s %10s\n' "$(basename "$file")" "$lines" "$z_wall" "$z_cpu" "${per_line[$shape]}" \
+      "${net_per_line[$shape]}"
   done
   rm -rf "$work"
   awk -v a="${per_line[100000 2000]:-0}" -v b="${per_line[2000000 2000]:-0}" -v c="${per_line[20000000 2000]:-0}" \
-    'BEGIN { if (a > 0 && c > 0) printf "time per line, 20,000,000 lines / 100,000 lines: %.2f (2,000,000 / 100,000: %.2f)\n", c / a, b / a }'
+    'BEGIN { if (a > 0 && c > 0) printf "time per line, 100,000 lines / 20,000,000 lines: %.2f (100,000 / 2,000,000: %.2f)\n", a / c, a / b }'
+  awk -v a="${net_per_line[100000 2000]:-0}" -v b="${net_per_line[2000000 2000]:-0}" -v c="${net_per_line[20000000 2000]:-0}" \
+    'BEGIN { if (a > 0 && c > 0) printf "net time per line, 100,000 lines / 20,000,000 lines: %.2f (100,000 / 2,000,000: %.2f)\n", a / c, a / b }'
   awk -v a="${per_line[500000 2000]:-0}" -v b="${per_line[500000 200000]:-0}" \
     'BEGIN { if (a > 0) printf "time on 500,000 lines, 200,000 keys / 2,000 keys: %.2f\n", b / a }'
   exit "$status"
