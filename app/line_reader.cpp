@@ -220,10 +220,12 @@ ByteScan scanBytes(const char* bytes, std::size_t size) {
 // One pass over the bytes of a line as nearly every item line is: ASCII without a quote or a blank, with a
 // ';' before any trailing separators. Cuts it at every ';' into `spans`, as normalising and cutting would,
 // and gives the length it keeps; 0 for any other line, which is read the long way.
-uint32_t cutUsualLine(const char* bytes, std::size_t size, std::vector<FieldSpan>& spans) {
+uint32_t cutUsualLine(const char* bytes, std::size_t size, std::vector<FieldSpan>& spans, bool& errorMarks) {
   spans.clear();
   uint64_t flags = 0;
   uint32_t start = 0;
+  // A field starts with the '#' or the 'E' that every spreadsheet error value starts with.
+  unsigned marks = size != 0 && (bytes[0] == '#' || bytes[0] == 'E');
   std::size_t i = 0;
   if constexpr (std::endian::native == std::endian::little) {
     // As scanBytes flags a quote, a byte above 0x7F or a blank, and as cutFields finds each ';'.
@@ -238,6 +240,7 @@ uint32_t cutUsualLine(const char* bytes, std::size_t size, std::vector<FieldSpan
         const auto at = static_cast<uint32_t>(i + static_cast<std::size_t>(std::countr_zero(lanes)) / 8);
         spans.push_back(FieldSpan{start, at});
         start = at + 1;
+        marks |= start < size && (bytes[start] == '#' || bytes[start] == 'E');
       }
     }
   }
@@ -247,7 +250,9 @@ uint32_t cutUsualLine(const char* bytes, std::size_t size, std::vector<FieldSpan
     if (byte != ';') continue;
     spans.push_back(FieldSpan{start, static_cast<uint32_t>(i)});
     start = static_cast<uint32_t>(i) + 1;
+    marks |= start < size && (bytes[start] == '#' || bytes[start] == 'E');
   }
+  errorMarks = marks != 0;
   if ((flags & 0x8080808080808080u) != 0) return 0;
   // Trailing separators go; the fields are those of the ';' that stand before them.
   auto end = static_cast<uint32_t>(size);
@@ -437,6 +442,7 @@ void LineReader::setFields(LineFields& fields, const char16_t* units, std::size_
   fields.quoted = quoted;
   fields.breakCount = breakCount;
   fields.bytes = bytes;
+  fields.errorMarks = true;
 }
 
 bool LineReader::next(ReadLine& line, bool plainUnits) {
@@ -454,13 +460,15 @@ bool LineReader::next(ReadLine& line, bool plainUnits) {
   setFields(line.fields, u"", 0, false, 0, nullptr);
   line.number = linesRead_;
   line.lastNumber = linesRead_;
-  const uint32_t usual = raw.holdsNul ? 0 : cutUsualLine(raw.bytes, raw.size, spans_);
+  bool errorMarks = true;
+  const uint32_t usual = raw.holdsNul ? 0 : cutUsualLine(raw.bytes, raw.size, spans_, errorMarks);
   if (usual != 0) {
     line.length = usual;
     line.content = isContent(raw.bytes, usual, spans_);
     if (!plainUnits) {
       line.units = nullptr;
       setFields(line.fields, nullptr, spans_.size(), false, 0, raw.bytes);
+      line.fields.errorMarks = errorMarks;
       return true;
     }
     units_.resize(usual);
@@ -468,6 +476,7 @@ bool LineReader::next(ReadLine& line, bool plainUnits) {
     for (uint32_t i = 0; i < usual; ++i) units[i] = static_cast<unsigned char>(raw.bytes[i]);
     line.units = units;
     setFields(line.fields, units, spans_.size(), false, 0, raw.bytes);
+    line.fields.errorMarks = errorMarks;
     return true;
   }
   const ByteScan scan = raw.holdsNul ? ByteScan{false, true} : scanBytes(raw.bytes, raw.size);

@@ -106,6 +106,9 @@ struct LineFields {
   // For a line of ASCII bytes without quotes: its bytes, one a unit, where the spans hold as they do in
   // `units`; null for any other line. The spans alone say where fields end: a separating ',' stays a ','.
   const char* bytes = nullptr;
+  // Some field may start with '#' or 'E', as every spreadsheet error value does; cleared only where one
+  // look at the line has shown that none does.
+  bool errorMarks = true;
 
   uint32_t length(std::size_t field) const {
     return field < count ? spans[field].end - spans[field].begin : 0;

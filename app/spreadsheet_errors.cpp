@@ -67,6 +67,7 @@ std::size_t firstErrorIn(const Unit* units, const FieldSpan* spans, std::size_t 
 }  // namespace
 
 std::size_t firstSpreadsheetError(const LineFields& fields, std::size_t columns) {
+  if (!fields.errorMarks) return columns;
   const std::size_t count = fields.count < columns ? fields.count : columns;
   return fields.units != nullptr ? firstErrorIn(fields.units, fields.spans, count, columns)
                                  : firstErrorIn(fields.bytes, fields.spans, count, columns);
