@@ -217,51 +217,68 @@ ByteScan scanBytes(const char* bytes, std::size_t size) {
   return ByteScan{(flags & 0x8080808080808080u) == 0, (blanks & 0x8080808080808080u) != 0};
 }
 
+// The lanes of a word whose byte is `byte`: a lane of x is zero exactly there, and adding all ones but the
+// top bit to the low bits of each lane sets the lane's top bit unless the lane is zero, with no carry
+// across lanes. Lanes are in memory order on a little-endian machine.
+uint64_t lanesOf(uint64_t word, unsigned char byte) {
+  constexpr uint64_t kLow = 0x7F7F7F7F7F7F7F7Fu;
+  const uint64_t x = word ^ (0x0101010101010101u * byte);
+  return ~(((x & kLow) + kLow) | x) & ~kLow;
+}
+
 // One pass over the bytes of a line as nearly every item line is: ASCII without a quote or a blank, with a
-// ';' before any trailing separators. Cuts it at every ';' into `spans`, as normalising and cutting would,
-// and gives the length it keeps; 0 for any other line, which is read the long way.
-uint32_t cutUsualLine(const char* bytes, std::size_t size, std::vector<FieldSpan>& spans, bool& errorMarks) {
-  spans.clear();
+// ';' before any trailing separators. Cuts it at every ';' into the first `count` spans of `store` (grown
+// where it is too small, never shrunk), as normalising and cutting would, and gives the length it keeps;
+// 0 for any other line, which is read the long way. `errorMarks` tells whether a field starts with the
+// '#' or the 'E' that every spreadsheet error value starts with. A line of more than kUsualLine bytes is
+// not usual: the store would have to be as long.
+constexpr std::size_t kUsualLine = 4096;
+uint32_t cutUsualLine(const char* bytes, std::size_t size, std::vector<FieldSpan>& store, std::size_t& count,
+                      bool& errorMarks) {
+  if (size > kUsualLine) return 0;
+  if (store.size() < size + 1) store.resize(size + 1);
+  FieldSpan* const spans = store.data();
+  std::size_t n = 0;
   uint64_t flags = 0;
+  uint64_t marks = 0;
   uint32_t start = 0;
-  // A field starts with the '#' or the 'E' that every spreadsheet error value starts with.
-  unsigned marks = size != 0 && (bytes[0] == '#' || bytes[0] == 'E');
   std::size_t i = 0;
   if constexpr (std::endian::native == std::endian::little) {
-    // As scanBytes flags a quote, a byte above 0x7F or a blank, and as cutFields finds each ';'.
-    constexpr uint64_t kLow = 0x7F7F7F7F7F7F7F7Fu;
+    // As scanBytes flags a quote, a byte above 0x7F or a blank, and as cutFields finds each ';'. A field
+    // starts in the lane after a ';', and in the first lane of the line.
+    uint64_t startsIn = 0x80;
     for (; i + 8 <= size; i += 8) {
       uint64_t word;
       std::memcpy(&word, bytes + i, sizeof word);
       const uint64_t quotes = word ^ 0x2222222222222222u;
       flags |= word | ((quotes - 0x0101010101010101u) & ~quotes) | (word - 0x2121212121212121u);
-      const uint64_t x = word ^ 0x3B3B3B3B3B3B3B3Bu;
-      for (uint64_t lanes = ~(((x & kLow) + kLow) | x) & ~kLow; lanes != 0; lanes &= lanes - 1) {
+      const uint64_t separators = lanesOf(word, ';');
+      marks |= (lanesOf(word, '#') | lanesOf(word, 'E')) & (separators << 8 | startsIn);
+      startsIn = separators >> 56;
+      for (uint64_t lanes = separators; lanes != 0; lanes &= lanes - 1) {
         const auto at = static_cast<uint32_t>(i + static_cast<std::size_t>(std::countr_zero(lanes)) / 8);
-        spans.push_back(FieldSpan{start, at});
+        spans[n++] = FieldSpan{start, at};
         start = at + 1;
-        marks |= start < size && (bytes[start] == '#' || bytes[start] == 'E');
       }
     }
   }
   for (; i < size; ++i) {
     const auto byte = static_cast<unsigned char>(bytes[i]);
     flags |= byte | (byte == '"' || byte <= 0x20 ? 0x80u : 0u);
+    marks |= (byte == '#' || byte == 'E') && start == i;
     if (byte != ';') continue;
-    spans.push_back(FieldSpan{start, static_cast<uint32_t>(i)});
+    spans[n++] = FieldSpan{start, static_cast<uint32_t>(i)};
     start = static_cast<uint32_t>(i) + 1;
-    marks |= start < size && (bytes[start] == '#' || bytes[start] == 'E');
   }
   errorMarks = marks != 0;
   if ((flags & 0x8080808080808080u) != 0) return 0;
   // Trailing separators go; the fields are those of the ';' that stand before them.
   auto end = static_cast<uint32_t>(size);
   while (end > 0 && (bytes[end - 1] == ';' || bytes[end - 1] == ',')) --end;
-  std::size_t kept = spans.size();
-  while (kept > 0 && spans[kept - 1].end >= end) --kept;
-  if (kept == 0) return 0;
-  spans.resize(kept);
-  spans.push_back(FieldSpan{spans.back().end + 1, end});
+  while (n > 0 && spans[n - 1].end >= end) --n;
+  if (n == 0) return 0;
+  spans[n] = FieldSpan{spans[n - 1].end + 1, end};
+  count = n + 1;
   return end;
 }
 
@@ -346,12 +363,12 @@ void cutFields(const Unit* units, uint32_t length, Unit separator, bool blanks,
 // Comments and lines in braces are skipped; so are lines without a field that holds anything. A line that
 // starts with a spreadsheet's error value ("#N/A") is not a comment.
 template <typename Unit>
-bool isContent(const Unit* units, uint32_t length, const std::vector<FieldSpan>& spans) {
+bool isContent(const Unit* units, uint32_t length, const FieldSpan* spans, std::size_t count) {
   if (length == 0) return false;
   if (units[0] == Unit('#')) return isSpreadsheetError(units + spans[0].begin, spans[0].end - spans[0].begin);
   if (units[0] == Unit('{') && units[length - 1] == Unit('}')) return false;
-  for (const FieldSpan& span : spans) {
-    if (span.begin != span.end) return true;
+  for (std::size_t i = 0; i < count; ++i) {
+    if (spans[i].begin != spans[i].end) return true;
   }
   return false;
 }
@@ -461,13 +478,14 @@ bool LineReader::next(ReadLine& line, bool plainUnits) {
   line.number = linesRead_;
   line.lastNumber = linesRead_;
   bool errorMarks = true;
-  const uint32_t usual = raw.holdsNul ? 0 : cutUsualLine(raw.bytes, raw.size, spans_, errorMarks);
+  std::size_t count = 0;
+  const uint32_t usual = raw.holdsNul ? 0 : cutUsualLine(raw.bytes, raw.size, spans_, count, errorMarks);
   if (usual != 0) {
     line.length = usual;
-    line.content = isContent(raw.bytes, usual, spans_);
+    line.content = isContent(raw.bytes, usual, spans_.data(), count);
     if (!plainUnits) {
       line.units = nullptr;
-      setFields(line.fields, nullptr, spans_.size(), false, 0, raw.bytes);
+      setFields(line.fields, nullptr, count, false, 0, raw.bytes);
       line.fields.errorMarks = errorMarks;
       return true;
     }
@@ -475,7 +493,7 @@ bool LineReader::next(ReadLine& line, bool plainUnits) {
     char16_t* units = units_.data();
     for (uint32_t i = 0; i < usual; ++i) units[i] = static_cast<unsigned char>(raw.bytes[i]);
     line.units = units;
-    setFields(line.fields, units, spans_.size(), false, 0, raw.bytes);
+    setFields(line.fields, units, count, false, 0, raw.bytes);
     line.fields.errorMarks = errorMarks;
     return true;
   }
@@ -488,7 +506,7 @@ bool LineReader::next(ReadLine& line, bool plainUnits) {
     const uint32_t kept = n.end - n.begin;
     cutFields(bytes, kept, n.commaSeparated ? ',' : ';', scan.blanks, spans_);
     line.length = kept;
-    line.content = isContent(bytes, kept, spans_);
+    line.content = isContent(bytes, kept, spans_.data(), spans_.size());
     if (!plainUnits) {
       line.units = nullptr;
       setFields(line.fields, nullptr, spans_.size(), false, 0, bytes);
@@ -516,7 +534,7 @@ bool LineReader::next(ReadLine& line, bool plainUnits) {
   cutFields(units, kept, n.commaSeparated ? u',' : u';', true, spans_);
   line.units = units;
   line.length = kept;
-  line.content = isContent(units, kept, spans_);
+  line.content = isContent(units, kept, spans_.data(), spans_.size());
   setFields(line.fields, units, spans_.size(), false, 0, nullptr);
   return true;
 }
@@ -616,6 +634,6 @@ void LineReader::splitFields(ReadLine& line, uint32_t begin, uint32_t end) {
   for (uint32_t at : breaks_) breakCount += at >= begin && at < end ? 1 : 0;
   line.units = units + begin;
   line.length = end - begin;
-  line.content = isContent(line.units, line.length, spans_);
+  line.content = isContent(line.units, line.length, spans_.data(), spans_.size());
   setFields(line.fields, line.units, spans_.size(), true, breakCount, nullptr);
 }
