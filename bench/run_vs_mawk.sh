@@ -16,7 +16,7 @@
 # (the largest file is about 1.2 GiB) and on 500,000 lines with 2,000 and 200,000 keys, and gives the time
 # per line also less the time of the declaration without items. Each time is the best of REPEATS runs (default 3),
 # as wall-clock time and as CPU time (user plus system, steadier on a machine that others share); peak
-# memory is the maximum resident set size. Both come from GNU time (/usr/bin/time), or else from getrusage.
+# memory is the maximum resident set size, as wait4 reports them for the measured process.
 # It exits 1 if a run fails or the item sections differ; it prints figures and judges nothing else.
 set -euo pipefail
 
@@ -53,27 +53,20 @@ generated() {
 }
 
 # measure OUT CMD...: runs CMD with its standard output into OUT; prints "wall_seconds cpu_seconds
-# peak_kib exit_status", the CPU time being user plus system time. CPU time and peak come from GNU time
-# when it is there: getrusage in the Python that starts the command would count that Python's own size
-# into the child's peak.
+# peak_kib exit_status", the CPU time being user plus system time. The resource use is that of CMD's own
+# process as wait4 reports it, so nothing else started for the measurement is counted, neither in its
+# time nor in its peak.
 measure() {
   python3 - "$@" <<'EOF'
-import os, resource, subprocess, sys, tempfile, time
+import os, subprocess, sys, time
 out, cmd = sys.argv[1], sys.argv[2:]
-gnu_time = "/usr/bin/time"
-with open(out, "wb") as sink, tempfile.NamedTemporaryFile("r") as report:
-    if os.access(gnu_time, os.X_OK):
-        cmd = [gnu_time, "-f", "%U %S %M", "-o", report.name] + cmd
+with open(out, "wb") as sink:
     start = time.perf_counter()
-    status = subprocess.run(cmd, stdout=sink, stderr=subprocess.DEVNULL).returncode
+    child = subprocess.Popen(cmd, stdout=sink, stderr=subprocess.DEVNULL)
+    _, wait_status, usage = os.wait4(child.pid, 0)
     seconds = time.perf_counter() - start
-    if cmd[0] == gnu_time:
-        user, system, peak = report.read().split()[-3:]
-        cpu, peak = float(user) + float(system), int(peak)
-    else:
-        usage = resource.getrusage(resource.RUSAGE_CHILDREN)
-        cpu, peak = usage.ru_utime + usage.ru_stime, usage.ru_maxrss
-print("%.4f %.4f %d %d" % (seconds, cpu, peak, status))
+status = os.waitstatus_to_exitcode(wait_status)
+print("%.4f %.4f %d %d" % (seconds, usage.ru_utime + usage.ru_stime, usage.ru_maxrss, status))
 EOF
 }
 
