@@ -24,19 +24,6 @@ ItemKey keyOf(const ItemRecord& record) {
   return key;
 }
 
-// Key part `i` of a row as a text.
-UString textOfRow(const ItemRow& row, int i) {
-  const ItemRow::Part& part = row.parts[i];
-  if (part.length == 0) return UString();
-  UStringBuffer buffer(part.length);
-  if (row.wide) {
-    std::memcpy(buffer.data(), part.bytes, part.length * sizeof(char16_t));
-  } else {
-    for (uint32_t k = 0; k < part.length; ++k) buffer.data()[k] = static_cast<unsigned char>(part.bytes[k]);
-  }
-  return buffer.finish();
-}
-
 bool addOverflows(int64_t total, int64_t value) {
   return value > 0 ? total > std::numeric_limits<int64_t>::max() - value
                    : total < std::numeric_limits<int64_t>::min() - value;
@@ -210,8 +197,6 @@ uint32_t ItemTable::hashOf(const char* packed, std::size_t length) {
 
 namespace {
 
-constexpr std::size_t kMaxBlocks = (std::size_t{1} << (32 - 18)) - 1;
-
 // Blocks from a quarter of a large block on are taken as large blocks: one fault for a huge page costs
 // less than faulting in a quarter of one page by page. Smaller ones come from the heap.
 constexpr std::size_t kLargeFrom = kLargeBlock / 4;
@@ -245,6 +230,18 @@ std::size_t roundedUp(std::size_t size) {
 }
 
 }  // namespace
+
+UString ItemRow::text(int part) const {
+  const Part& units = parts[part];
+  if (units.length == 0) return UString();
+  UStringBuffer buffer(units.length);
+  if (wide) {
+    std::memcpy(buffer.data(), units.bytes, units.length * sizeof(char16_t));
+  } else {
+    for (uint32_t k = 0; k < units.length; ++k) buffer.data()[k] = static_cast<unsigned char>(units.bytes[k]);
+  }
+  return buffer.finish();
+}
 
 ItemTable::~ItemTable() {
   for (const Block& block : blocks_) freeBlock(block.bytes, block.size);
@@ -368,7 +365,7 @@ std::vector<ItemRecord> ItemTable::records() const {
     ItemRecord record;
     UString* parts[5] = {&record.goodsCode, &record.transactionCode, &record.memberState,
                          &record.originCountry, &record.partnerId};
-    for (int i = 0; i < 5; ++i) *parts[i] = textOfRow(row, i);
+    for (int i = 0; i < 5; ++i) *parts[i] = row.text(i);
     record.netMass = row.totals[0];
     record.supplementaryQuantity = row.totals[1];
     record.invoicedAmount = row.totals[2];

@@ -44,6 +44,9 @@ struct ItemRow {
   bool wide;
   Part parts[5];
   const int64_t* totals;
+
+  // Key part `part` as a text.
+  UString text(int part) const;
 };
 
 // Records in the order their keys were first seen, with a hash index over the key so that large
@@ -117,6 +120,8 @@ class ItemTable {
     uint32_t keyLength;
   };
   static constexpr unsigned kPlaceBits = 18;  // a block of 2 MiB in eight-byte steps
+  // As many as a slot's 32 bits can name, plus 1.
+  static constexpr std::size_t kMaxBlocks = (std::size_t{1} << (32 - kPlaceBits)) - 1;
   // Packed keys end to end; grown, never shrunk, so packing a key fills no bytes it then overwrites.
   struct PackedKeys {
     std::vector<char> bytes;
@@ -130,9 +135,6 @@ class ItemTable {
   void pack(const ItemKey& key, PackedKeys& out) const;
   static uint32_t hashOf(const char* packed, std::size_t length);
   const Entry* entryAt(uint32_t ref) const;
-  Entry* entryAt(uint32_t ref) {
-    return const_cast<Entry*>(static_cast<const ItemTable*>(this)->entryAt(ref));
-  }
   const Entry* findPacked(const char* packed, uint32_t length, uint32_t hash) const;
   Entry& addPacked(const char* packed, uint32_t length, uint32_t hash);
   ItemRow rowOf(const Entry& entry) const;

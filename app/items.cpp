@@ -232,8 +232,9 @@ void appendTotal(std::string& out, int64_t thousandths) {
 
 // A key part in ISO-8859-2, up to a first zero unit: ASCII bytes as they stand, anything else through the
 // charset.
-void appendPart(std::string& out, bool wide, const ItemRow::Part& part) {
-  if (!wide) {
+void appendPart(std::string& out, const ItemRow& row, int index) {
+  const ItemRow::Part& part = row.parts[index];
+  if (!row.wide) {
     unsigned char high = 0;
     for (uint32_t i = 0; i < part.length; ++i) high |= static_cast<unsigned char>(part.bytes[i]);
     if (high < 0x80) {
@@ -242,13 +243,7 @@ void appendPart(std::string& out, bool wide, const ItemRow::Part& part) {
       return;
     }
   }
-  UStringBuffer units(part.length);
-  if (wide) {
-    std::memcpy(units.data(), part.bytes, part.length * sizeof(char16_t));
-  } else {
-    for (uint32_t i = 0; i < part.length; ++i) units.data()[i] = static_cast<unsigned char>(part.bytes[i]);
-  }
-  append(out, units.finish());
+  append(out, row.text(index));
 }
 
 }  // namespace
@@ -275,7 +270,7 @@ void writeItemSection(const RunContext& run) {
     text.append(at, end);
     for (int i = 0; i < 4; ++i) {
       text += ';';
-      appendPart(text, row.wide, row.parts[i]);
+      appendPart(text, row, i);
     }
     for (int i = 0; i < 4; ++i) {
       text += ';';
@@ -283,7 +278,7 @@ void writeItemSection(const RunContext& run) {
     }
     if (withPartner) {
       text += ';';
-      appendPart(text, row.wide, row.parts[4]);
+      appendPart(text, row, 4);
     }
     text += "\r\n";
     // Written in pieces so a table of any size needs no second copy of the whole section.

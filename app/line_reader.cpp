@@ -462,6 +462,22 @@ void LineReader::setFields(LineFields& fields, const char16_t* units, std::size_
   fields.errorMarks = true;
 }
 
+void LineReader::givePlainLine(ReadLine& line, const char* bytes, uint32_t kept, std::size_t count,
+                               bool plainUnits) {
+  line.length = kept;
+  line.content = isContent(bytes, kept, spans_.data(), count);
+  if (!plainUnits) {
+    line.units = nullptr;
+    setFields(line.fields, nullptr, count, false, 0, bytes);
+    return;
+  }
+  units_.resize(kept);
+  char16_t* units = units_.data();
+  for (uint32_t i = 0; i < kept; ++i) units[i] = static_cast<unsigned char>(bytes[i]);
+  line.units = units;
+  setFields(line.fields, units, count, false, 0, bytes);
+}
+
 bool LineReader::next(ReadLine& line, bool plainUnits) {
   units_.clear();
   breaks_.clear();
@@ -481,19 +497,7 @@ bool LineReader::next(ReadLine& line, bool plainUnits) {
   std::size_t count = 0;
   const uint32_t usual = raw.holdsNul ? 0 : cutUsualLine(raw.bytes, raw.size, spans_, count, errorMarks);
   if (usual != 0) {
-    line.length = usual;
-    line.content = isContent(raw.bytes, usual, spans_.data(), count);
-    if (!plainUnits) {
-      line.units = nullptr;
-      setFields(line.fields, nullptr, count, false, 0, raw.bytes);
-      line.fields.errorMarks = errorMarks;
-      return true;
-    }
-    units_.resize(usual);
-    char16_t* units = units_.data();
-    for (uint32_t i = 0; i < usual; ++i) units[i] = static_cast<unsigned char>(raw.bytes[i]);
-    line.units = units;
-    setFields(line.fields, units, count, false, 0, raw.bytes);
+    givePlainLine(line, raw.bytes, usual, count, plainUnits);
     line.fields.errorMarks = errorMarks;
     return true;
   }
@@ -505,18 +509,7 @@ bool LineReader::next(ReadLine& line, bool plainUnits) {
     const char* bytes = raw.bytes + n.begin;
     const uint32_t kept = n.end - n.begin;
     cutFields(bytes, kept, n.commaSeparated ? ',' : ';', scan.blanks, spans_);
-    line.length = kept;
-    line.content = isContent(bytes, kept, spans_.data(), spans_.size());
-    if (!plainUnits) {
-      line.units = nullptr;
-      setFields(line.fields, nullptr, spans_.size(), false, 0, bytes);
-      return true;
-    }
-    units_.resize(kept);
-    char16_t* units = units_.data();
-    for (uint32_t i = 0; i < kept; ++i) units[i] = static_cast<unsigned char>(bytes[i]);
-    line.units = units;
-    setFields(line.fields, units, spans_.size(), false, 0, bytes);
+    givePlainLine(line, bytes, kept, spans_.size(), plainUnits);
     return true;
   }
   line.damage = appendDecoded(raw);

@@ -176,6 +176,9 @@ class LineReader {
   ReadLine::Damage appendDecoded(const RawLine& raw);
   ReadLine::Damage readQuoted(ReadLine& line, uint32_t begin);
   void splitFields(ReadLine& line, uint32_t begin, uint32_t end);
+  // A plain line, normalised to its `kept` bytes and cut into the first `count` spans, as the handlers
+  // get it: widened to units only when `plainUnits` is set.
+  void givePlainLine(ReadLine& line, const char* bytes, uint32_t kept, std::size_t count, bool plainUnits);
   void setFields(LineFields& fields, const char16_t* units, std::size_t count, bool quoted,
                  std::size_t breakCount, const char* bytes) const;
 
