@@ -1,7 +1,10 @@
 // Item lines: key normalisation, quantity parsing, merging into ItemTable, and the item section.
 #include "app/items.h"
 
+#include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "app/messages.h"
 #include "app/quantity.h"
@@ -202,90 +205,146 @@ void settleItems(RunContext& run) {
 
 namespace {
 
-// Appends a total as formatTotal writes it, without a text of its own.
-void appendTotal(std::string& out, int64_t thousandths) {
-  if (thousandths == 0) return;
+// The most bytes a total takes: a sign, 16 digits, the point and three decimals.
+constexpr std::size_t kTotalBytes = 21;
+
+// "00" to "99", for writing numbers two digits at a time.
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// Writes `value` with at least `minDigits` digits (leading zeros) at `at`; returns the end.
+char* putDigits(char* at, uint64_t value, int minDigits) {
+  char digits[24];
+  char* end = digits + sizeof digits;
+  char* first = end;
+  while (value >= 100) {
+    first -= 2;
+    std::memcpy(first, kDigitPairs + value % 100 * 2, 2);
+    value /= 100;
+  }
+  if (value >= 10) {
+    first -= 2;
+    std::memcpy(first, kDigitPairs + value * 2, 2);
+  } else {
+    *--first = static_cast<char>('0' + value);
+  }
+  while (end - first < minDigits) *--first = '0';
+  const auto count = static_cast<std::size_t>(end - first);
+  std::memcpy(at, first, count);
+  return at + count;
+}
+
+// Writes a total as formatTotal does at `at`, in at most kTotalBytes; returns the end.
+char* putTotal(char* at, int64_t thousandths) {
+  if (thousandths == 0) return at;
   const bool negative = thousandths < 0;
   const uint64_t magnitude =
       negative ? 0 - static_cast<uint64_t>(thousandths) : static_cast<uint64_t>(thousandths);
+  if (negative) *at++ = '-';
   // Whole units only from 1 upward; below, the sign and three decimals, in integer arithmetic so that the
   // decimals are exact where a double could not hold the value.
-  const bool whole = thousandths >= 1000;
-  uint64_t value = whole ? magnitude / 1000 : magnitude;
-  char digits[24];
-  char* end = digits + sizeof digits;
-  char* at = end;
-  if (!whole) {
-    for (int i = 0; i < 3; ++i) {
-      *--at = static_cast<char>('0' + value % 10);
-      value /= 10;
-    }
-    *--at = '.';
-  }
-  do {
-    *--at = static_cast<char>('0' + value % 10);
-    value /= 10;
-  } while (value != 0);
-  if (negative) *--at = '-';
-  out.append(at, end);
+  if (thousandths >= 1000) return putDigits(at, magnitude / 1000, 1);
+  at = putDigits(at, magnitude / 1000, 1);
+  *at++ = '.';
+  return putDigits(at, magnitude % 1000, 3);
 }
 
-// A key part in ISO-8859-2, up to a first zero unit: ASCII bytes as they stand, anything else through the
-// charset.
-void appendPart(std::string& out, const ItemRow& row, int index) {
+// Rows gathered in a buffer and written out in pieces, so a table of any size needs no second copy of
+// the whole section.
+class SectionWriter {
+ public:
+  explicit SectionWriter(std::FILE* output) : output_(output), buffer_(kPiece) {}
+
+  // Where `size` more bytes may be written; commit() says where they end.
+  char* room(std::size_t size) {
+    if (buffer_.size() - used_ < size) {
+      flush();
+      if (buffer_.size() < size) buffer_.resize(size);
+    }
+    return buffer_.data() + used_;
+  }
+  void commit(const char* end) { used_ = static_cast<std::size_t>(end - buffer_.data()); }
+  // Keeps what is written up to `end` and gives room for `size` more after it.
+  char* extend(const char* end, std::size_t size) {
+    commit(end);
+    return room(size);
+  }
+  void flush() {
+    std::fwrite(buffer_.data(), 1, used_, output_);
+    used_ = 0;
+  }
+
+ private:
+  static constexpr std::size_t kPiece = std::size_t{1} << 16;
+  std::FILE* output_;
+  std::vector<char> buffer_;
+  std::size_t used_ = 0;
+};
+
+// Writes a key part in ISO-8859-2, up to a first zero unit, at `at`, for which the part's length in bytes
+// was given as room: ASCII bytes as they stand, anything else through the charset (into `encoded`, then
+// with room asked of `out` for it and `rowBytes` more, the bound of the rest of the row). Returns the end.
+char* putPart(SectionWriter& out, char* at, const ItemRow& row, int index, std::size_t rowBytes,
+              std::string& encoded) {
   const ItemRow::Part& part = row.parts[index];
   if (!row.wide) {
     unsigned char high = 0;
-    for (uint32_t i = 0; i < part.length; ++i) high |= static_cast<unsigned char>(part.bytes[i]);
-    if (high < 0x80) {
-      const void* zero = std::memchr(part.bytes, 0, part.length);
-      out.append(part.bytes, zero != nullptr ? static_cast<const char*>(zero) - part.bytes : part.length);
-      return;
+    uint32_t i = 0;
+    for (; i < part.length && part.bytes[i] != 0; ++i) {
+      high |= static_cast<unsigned char>(part.bytes[i]);
+      at[i] = part.bytes[i];
     }
+    if (high < 0x80) return at + i;
   }
-  append(out, row.text(index));
+  encoded.clear();
+  append(encoded, row.text(index));
+  at = out.extend(at, encoded.size() + rowBytes);
+  std::memcpy(at, encoded.data(), encoded.size());
+  return at + encoded.size();
 }
 
 }  // namespace
 
 std::string formatTotal(int64_t thousandths) {
-  std::string text;
-  appendTotal(text, thousandths);
-  return text;
+  char text[kTotalBytes];
+  return std::string(text, putTotal(text, thousandths));
 }
 
 void writeItemSection(const RunContext& run) {
   const bool withPartner = run.formCode == 2010;
-  std::string text = withPartner ? "{T_SORSZ;TEKOD;UKOD;RTA;SZAORSZ;KGM;KIEGME;SZAOSSZ;STAERT;PADO}\r\n"
-                                 : "{T_SORSZ;TEKOD;UKOD;FTA;SZAORSZ;KGM;KIEGME;SZAOSSZ;STAERT}\r\n";
+  const int partCount = withPartner ? 5 : 4;
+  const char* header = withPartner ? "{T_SORSZ;TEKOD;UKOD;RTA;SZAORSZ;KGM;KIEGME;SZAOSSZ;STAERT;PADO}\r\n"
+                                   : "{T_SORSZ;TEKOD;UKOD;FTA;SZAORSZ;KGM;KIEGME;SZAOSSZ;STAERT}\r\n";
+  SectionWriter out(run.output);
+  const std::size_t headerLength = std::strlen(header);
+  out.commit(static_cast<char*>(std::memcpy(out.room(headerLength), header, headerLength)) + headerLength);
+  // A row besides its key parts: the number (ten digits at most), the separators, the totals and CR LF.
+  constexpr std::size_t kRowBytes = 10 + 9 + 4 * kTotalBytes + 2;
   uint32_t rowNumber = 0;
+  std::string encoded;
   run.items.forEachRow([&](const ItemRow& row) {
+    std::size_t rowBytes = kRowBytes;
+    for (int i = 0; i < partCount; ++i) rowBytes += row.parts[i].length;
+    char* at = out.room(rowBytes);
     // The row number has at least five digits.
-    char digits[12];
-    char* end = digits + sizeof digits;
-    char* at = end;
-    for (uint32_t number = ++rowNumber; number != 0; number /= 10)
-      *--at = static_cast<char>('0' + number % 10);
-    while (end - at < 5) *--at = '0';
-    text.append(at, end);
+    at = putDigits(at, ++rowNumber, 5);
     for (int i = 0; i < 4; ++i) {
-      text += ';';
-      appendPart(text, row, i);
+      *at++ = ';';
+      at = putPart(out, at, row, i, rowBytes, encoded);
     }
     for (int i = 0; i < 4; ++i) {
-      text += ';';
-      appendTotal(text, row.totals[i]);
+      *at++ = ';';
+      at = putTotal(at, row.totals[i]);
     }
     if (withPartner) {
-      text += ';';
-      appendPart(text, row, 4);
+      *at++ = ';';
+      at = putPart(out, at, row, 4, rowBytes, encoded);
     }
-    text += "\r\n";
-    // Written in pieces so a table of any size needs no second copy of the whole section.
-    if (text.size() >= 1 << 16) {
-      std::fwrite(text.data(), 1, text.size(), run.output);
-      text.clear();
-    }
+    *at++ = '\r';
+    *at++ = '\n';
+    out.commit(at);
   });
-  std::fwrite(text.data(), 1, text.size(), run.output);
+  out.flush();
 }
