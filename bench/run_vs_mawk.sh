@@ -16,7 +16,8 @@
 # (the largest file is about 1.2 GiB) and on 500,000 lines with 2,000 and 200,000 keys, and gives the time
 # per line also less the time of the declaration without items. Each time is the best of REPEATS runs (default 3),
 # as wall-clock time and as CPU time (user plus system, steadier on a machine that others share); peak
-# memory is the maximum resident set size, as wait4 reports them for the measured process.
+# memory is the maximum resident set size, as wait4 reports them for the measured process, which a small
+# launcher (bench/measure.c, compiled with cc on first use) starts.
 # It exits 1 if a run fails or the item sections differ; it prints figures and judges nothing else.
 set -euo pipefail
 
@@ -52,22 +53,20 @@ generated() {
   echo "$file"
 }
 
+# The launcher that measures a command (bench/measure.c), compiled once into DIR: a process started from a
+# large one, such as a Python interpreter, would count that one's memory in its peak.
+measurer="$dir/measure"
+if [ ! -x "$measurer" ] || [ "$here/measure.c" -nt "$measurer" ]; then
+  mkdir -p "$dir"
+  cc -O2 -static -o "$measurer" "$here/measure.c" 2>/dev/null || cc -O2 -o "$measurer" "$here/measure.c"
+fi
+
 # measure OUT CMD...: runs CMD with its standard output into OUT; prints "wall_seconds cpu_seconds
 # peak_kib exit_status", the CPU time being user plus system time. The resource use is that of CMD's own
 # process as wait4 reports it, so nothing else started for the measurement is counted, neither in its
-# time nor in its peak.
+# time nor in its peak (but for the launcher's few hundred KiB, which the peak cannot go below).
 measure() {
-  python3 - "$@" <<'EOF'
-import os, subprocess, sys, time
-out, cmd = sys.argv[1], sys.argv[2:]
-with open(out, "wb") as sink:
-    start = time.perf_counter()
-    child = subprocess.Popen(cmd, stdout=sink, stderr=subprocess.DEVNULL)
-    _, wait_status, usage = os.wait4(child.pid, 0)
-    seconds = time.perf_counter() - start
-status = os.waitstatus_to_exitcode(wait_status)
-print("%.4f %.4f %d %d" % (seconds, usage.ru_utime + usage.ru_stime, usage.ru_maxrss, status))
-EOF
+  "$measurer" "$@" < /dev/null
 }
 
 # best_of OUT CMD...: the smallest wall and CPU seconds over `repeats` runs, and the largest peak.
@@ -122,12 +121,13 @@ if [ "$scaling" -eq 1 ]; then
   empty_wall="$z_wall"
   printf '%-34s %9s %9s %8s %10s %10s\n' file lines wall_s cpu_s ns/line net_ns/line
   printf '%-34s %9d %9.4f %8.4f\n' "$(basename "$empty")" 0 "$z_wall" "$z_cpu"
-  declare -A per_line net_per_line
+  declare -A per_line net_per_line cpu_per_line
   for shape in "100000 2000" "2000000 2000" "20000000 2000" "500000 2000" "500000 200000"; do
     read -r lines keys <<< "$shape"
     file="$(generated "$lines" "$keys")"
     zelvora_run "$file" || { status=1; continue; }
     per_line["$shape"]="$(awk -v w="$z_wall" -v n="$lines" 'BEGIN { printf "%.1f", w / n * 1e9 }')"
+    cpu_per_line["$shape"]="$(awk -v c="$z_cpu" -v n="$lines" 'BEGIN { printf "%.1f", c / n * 1e9 }')"
     net_per_line["$shape"]="$(awk -v w="$z_wall" -v e="$empty_wall" -v n="$lines" 'BEGIN { printf "%.1f", (w - e) / n * 1e9 }')"
     printf '%-34s %9d %9.3f %8.3f %10s %10s\n' "$(basename "$file")" "$lines" "$z_wall" "$z_cpu" "${per_line[$shape]}" \
       "${net_per_line[$shape]}"
@@ -138,7 +138,8 @@ if [ "$scaling" -eq 1 ]; then
   awk -v a="${net_per_line[100000 2000]:-0}" -v b="${net_per_line[2000000 2000]:-0}" -v c="${net_per_line[20000000 2000]:-0}" \
     'BEGIN { if (a > 0 && c > 0) printf "net time per line, 100,000 lines / 20,000,000 lines: %.2f (100,000 / 2,000,000: %.2f)\n", a / c, a / b }'
   awk -v a="${per_line[500000 2000]:-0}" -v b="${per_line[500000 200000]:-0}" \
-    'BEGIN { if (a > 0) printf "time on 500,000 lines, 200,000 keys / 2,000 keys: %.2f\n", b / a }'
+    -v c="${cpu_per_line[500000 2000]:-0}" -v d="${cpu_per_line[500000 200000]:-0}" \
+    'BEGIN { if (a > 0 && c > 0) printf "time on 500,000 lines, 200,000 keys / 2,000 keys: %.2f (CPU time: %.2f)\n", b / a, d / c }'
   exit "$status"
 fi
 
