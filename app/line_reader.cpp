@@ -6,6 +6,10 @@
 #include <cstring>
 #include <utility>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "app/spreadsheet_errors.h"
 #include "charset/charset.h"
 
@@ -243,10 +247,35 @@ uint32_t cutUsualLine(const char* bytes, std::size_t size, std::vector<FieldSpan
   uint64_t marks = 0;
   uint32_t start = 0;
   std::size_t i = 0;
+#if defined(__SSE2__)
+  // Sixteen bytes at a time, as the words below: a lane flagged for a quote or for a byte below 0x21 as a
+  // signed byte (a blank, a control, or one above 0x7F); a mark where '#' or 'E' starts a field.
+  {
+    unsigned flagged = 0;
+    unsigned startsIn = 1;
+    for (; i + 16 <= size; i += 16) {
+      const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+      const auto lanesOfChunk = [chunk](char byte) {
+        return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, _mm_set1_epi8(byte))));
+      };
+      flagged |= static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(chunk, _mm_set1_epi8(0x21)))) |
+                 lanesOfChunk('"');
+      const unsigned separators = lanesOfChunk(';');
+      marks |= (lanesOfChunk('#') | lanesOfChunk('E')) & (separators << 1 | startsIn);
+      startsIn = separators >> 15;
+      for (unsigned lanes = separators; lanes != 0; lanes &= lanes - 1) {
+        const auto at = static_cast<uint32_t>(i + static_cast<std::size_t>(std::countr_zero(lanes)));
+        spans[n++] = FieldSpan{start, at};
+        start = at + 1;
+      }
+    }
+    if (flagged != 0) flags = 0x80;
+  }
+#endif
   if constexpr (std::endian::native == std::endian::little) {
     // As scanBytes flags a quote, a byte above 0x7F or a blank, and as cutFields finds each ';'. A field
     // starts in the lane after a ';', and in the first lane of the line.
-    uint64_t startsIn = 0x80;
+    uint64_t startsIn = i == 0 || bytes[i - 1] == ';' ? 0x80 : 0;
     for (; i + 8 <= size; i += 8) {
       uint64_t word;
       std::memcpy(&word, bytes + i, sizeof word);
