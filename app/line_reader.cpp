@@ -51,6 +51,16 @@ int followUtf8(const unsigned char* data, std::size_t size, int pending) {
 // The first byte from `from` on that may end a line ('\0', CR or LF), or `end`.
 std::size_t findLineEnd(const char* bytes, std::size_t from, std::size_t end) {
   std::size_t p = from;
+#if defined(__SSE2__)
+  for (; p + 16 <= end; p += 16) {
+    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + p));
+    const __m128i ends = _mm_or_si128(
+        _mm_cmpeq_epi8(chunk, _mm_setzero_si128()),
+        _mm_or_si128(_mm_cmpeq_epi8(chunk, _mm_set1_epi8('\r')), _mm_cmpeq_epi8(chunk, _mm_set1_epi8('\n'))));
+    const auto lanes = static_cast<unsigned>(_mm_movemask_epi8(ends));
+    if (lanes != 0) return p + static_cast<std::size_t>(std::countr_zero(lanes));
+  }
+#endif
   if constexpr (std::endian::native == std::endian::little) {
     // Eight bytes at a time: a byte below 0x0E sets the top bit of its lane, and may set it in the lanes
     // after it through the borrow, so each flagged lane is checked. Lanes are in memory order here.
@@ -88,6 +98,20 @@ void InputScan::add(const char* bytes, std::size_t size) {
   // a lane after a true one, never a word without one).
   std::size_t quoteWord = size;
   std::size_t i = 0;
+#if defined(__SSE2__)
+  // The same sixteen bytes at a time.
+  for (; i + 16 <= size; i += 16) {
+    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+    if (_mm_movemask_epi8(chunk) != 0) {
+      if (pending_ >= 0) pending_ = followUtf8(data + i, 16, pending_);
+      for (std::size_t k = i; k < i + 16; ++k)
+        windowsBytes_ = windowsBytes_ || (data[k] >= 0x80 && data[k] <= 0x9F);
+    } else if (pending_ > 0) {
+      pending_ = -1;
+    }
+    if (_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, _mm_set1_epi8('"'))) != 0) quoteWord = i;
+  }
+#endif
   for (; i + 8 <= size; i += 8) {
     uint64_t word;
     std::memcpy(&word, data + i, sizeof word);

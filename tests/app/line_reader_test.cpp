@@ -126,6 +126,33 @@ TEST(Detection, InputScanInBlocksAgreesWithTheWholeImage) {
   }
 }
 
+// Longer images, read sixteen and eight bytes at a time, split once anywhere: the charset by the byte rules
+// (UTF-8 unless a byte breaks a sequence, a sequence cut by the end included; else Windows-1250 when a byte
+// is in 0x80 to 0x9F) and the last quote, wherever the bytes that decide them fall.
+TEST(Detection, InputScanOfLongImagesAgreesWithTheByteRules) {
+  std::mt19937 random(20210603);
+  const unsigned char rare[] = {'"', 0x80, 0x85, 0x9F, 0xA0, 0xBF, 0xC3, 0xE2, 0xF0, 0xF8, 0xFF};
+  for (int round = 0; round < 20000; ++round) {
+    std::string bytes(random() % 100, 'a');
+    for (char& b : bytes) {
+      if (random() % 24 == 0) b = static_cast<char>(rare[random() % std::size(rare)]);
+    }
+    // Now and then a whole UTF-8 sequence, which keeps the image UTF-8.
+    if (round % 3 == 0) bytes.insert(random() % (bytes.size() + 1), "\xC5\x91");
+    bool windows = false;
+    for (unsigned char b : bytes) windows = windows || (b >= 0x80 && b <= 0x9F);
+    const char* expected = utf8ByTable(bytes) ? "UTF-8" : windows ? "windows-1250" : "ISO-8859-2";
+    const std::size_t split = random() % (bytes.size() + 1);
+    InputScan scan;
+    scan.add(bytes.data(), split);
+    scan.add(bytes.data() + split, bytes.size() - split);
+    const InputSummary summary = scan.summary();
+    const std::size_t lastQuote = bytes.rfind('"');
+    ASSERT_STREQ(summary.charset, expected) << round;
+    ASSERT_EQ(summary.quotesEnd, lastQuote == std::string::npos ? 0 : lastQuote + 1) << round;
+  }
+}
+
 std::vector<std::string> cut(const std::string& image, bool* sawNul = nullptr) {
   LineCutter cutter(image.data(), image.size());
   std::vector<std::string> lines;
@@ -208,6 +235,40 @@ std::vector<std::string> cutStream(const std::string& image, std::size_t size, b
 }
 
 // Images that put line ends, a NUL and long lines where one block of the stream ends and the next starts.
+// Lines by the rules, one byte at a time: CR LF, CR and LF end a line; a NUL ends the input, and its line
+// is the last one unless the NUL is the image's last byte, which only ends it.
+std::vector<std::string> linesByRule(const std::string& image) {
+  std::size_t end = image.find('\0');
+  const bool nulLine = end != std::string::npos && end + 1 < image.size();
+  if (end == std::string::npos) end = image.size();
+  std::vector<std::string> lines;
+  std::string line;
+  for (std::size_t i = 0; i < end; ++i) {
+    if (image[i] != '\r' && image[i] != '\n') {
+      line += image[i];
+      continue;
+    }
+    lines.push_back(line);
+    line.clear();
+    if (image[i] == '\r' && i + 1 < end && image[i + 1] == '\n') ++i;
+  }
+  if (!line.empty() || nulLine) lines.push_back(line);
+  return lines;
+}
+
+// Line ends anywhere in lines around the sixteen and eight bytes looked at a time.
+TEST(LineCutter, LinesOfRandomImagesAreTheLinesByTheRules) {
+  std::mt19937 random(20210604);
+  const char rare[] = {'\r', '\n', '\r', '\n', ';', '\0'};
+  for (int round = 0; round < 20000; ++round) {
+    std::string image(random() % 120, 'a');
+    for (char& b : image) {
+      if (random() % 20 == 0) b = rare[random() % (sizeof rare - (round % 4 == 0 ? 0 : 1))];
+    }
+    ASSERT_EQ(cut(image), linesByRule(image)) << round;
+  }
+}
+
 std::vector<std::string> imagesAcrossBlocks() {
   const std::string block(kReadBlock - 1, 'a');
   std::vector<std::string> images = {
