@@ -214,10 +214,13 @@ constexpr char kDigitPairs[] =
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
-// Writes `value` with at least `minDigits` digits (leading zeros) at `at`; returns the end.
+// Writes `value` with at least `minDigits` digits (leading zeros) at `at`; returns the end. The digits are
+// counted first and written from the last, straight where they go.
 char* putDigits(char* at, uint64_t value, int minDigits) {
-  char digits[24];
-  char* end = digits + sizeof digits;
+  int count = 1;
+  for (uint64_t bound = 10; count < 20 && value >= bound; bound *= 10) ++count;
+  if (count < minDigits) count = minDigits;
+  char* const end = at + count;
   char* first = end;
   while (value >= 100) {
     first -= 2;
@@ -230,10 +233,8 @@ char* putDigits(char* at, uint64_t value, int minDigits) {
   } else {
     *--first = static_cast<char>('0' + value);
   }
-  while (end - first < minDigits) *--first = '0';
-  const auto count = static_cast<std::size_t>(end - first);
-  std::memcpy(at, first, count);
-  return at + count;
+  while (first > at) *--first = '0';
+  return end;
 }
 
 // Writes a total as formatTotal does at `at`, in at most kTotalBytes; returns the end.
