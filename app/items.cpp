@@ -320,7 +320,9 @@ void writeItemSection(const RunContext& run) {
                                    : "{T_SORSZ;TEKOD;UKOD;FTA;SZAORSZ;KGM;KIEGME;SZAOSSZ;STAERT}\r\n";
   SectionWriter out(run.output);
   const std::size_t headerLength = std::strlen(header);
-  out.commit(static_cast<char*>(std::memcpy(out.room(headerLength), header, headerLength)) + headerLength);
+  char* const headerAt = out.room(headerLength);
+  std::memcpy(headerAt, header, headerLength);
+  out.commit(headerAt + headerLength);
   // A row besides its key parts: the number (ten digits at most), the separators, the totals and CR LF.
   constexpr std::size_t kRowBytes = 10 + 9 + 4 * kTotalBytes + 2;
   uint32_t rowNumber = 0;

@@ -98,36 +98,32 @@ void InputScan::add(const char* bytes, std::size_t size) {
   // a lane after a true one, never a word without one).
   std::size_t quoteWord = size;
   std::size_t i = 0;
+  // Bytes from `from` on, `pastAscii` when any is above 0x7F.
+  const auto takePiece = [this, data](std::size_t from, std::size_t count, bool pastAscii) {
+    if (!pastAscii) {
+      if (pending_ > 0) pending_ = -1;
+      return;
+    }
+    if (pending_ >= 0) pending_ = followUtf8(data + from, count, pending_);
+    for (std::size_t k = from; k < from + count; ++k)
+      windowsBytes_ = windowsBytes_ || (data[k] >= 0x80 && data[k] <= 0x9F);
+  };
 #if defined(__SSE2__)
   // The same sixteen bytes at a time.
   for (; i + 16 <= size; i += 16) {
     const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
-    if (_mm_movemask_epi8(chunk) != 0) {
-      if (pending_ >= 0) pending_ = followUtf8(data + i, 16, pending_);
-      for (std::size_t k = i; k < i + 16; ++k)
-        windowsBytes_ = windowsBytes_ || (data[k] >= 0x80 && data[k] <= 0x9F);
-    } else if (pending_ > 0) {
-      pending_ = -1;
-    }
+    takePiece(i, 16, _mm_movemask_epi8(chunk) != 0);
     if (_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, _mm_set1_epi8('"'))) != 0) quoteWord = i;
   }
 #endif
   for (; i + 8 <= size; i += 8) {
     uint64_t word;
     std::memcpy(&word, data + i, sizeof word);
-    if ((word & 0x8080808080808080u) != 0) {
-      if (pending_ >= 0) pending_ = followUtf8(data + i, 8, pending_);
-      for (std::size_t k = i; k < i + 8; ++k)
-        windowsBytes_ = windowsBytes_ || (data[k] >= 0x80 && data[k] <= 0x9F);
-    } else if (pending_ > 0) {
-      pending_ = -1;
-    }
+    takePiece(i, 8, (word & 0x8080808080808080u) != 0);
     const uint64_t quotes = word ^ 0x2222222222222222u;
     if (((quotes - 0x0101010101010101u) & ~quotes & 0x8080808080808080u) != 0) quoteWord = i;
   }
-  if (pending_ >= 0) pending_ = followUtf8(data + i, size - i, pending_);
-  for (std::size_t k = i; k < size; ++k)
-    windowsBytes_ = windowsBytes_ || (data[k] >= 0x80 && data[k] <= 0x9F);
+  takePiece(i, size - i, true);
   const std::size_t from = quoteWord == size ? i : quoteWord;
   for (std::size_t k = size; k > from; --k) {
     if (data[k - 1] == '"') {
@@ -271,6 +267,15 @@ uint32_t cutUsualLine(const char* bytes, std::size_t size, std::vector<FieldSpan
   uint64_t marks = 0;
   uint32_t start = 0;
   std::size_t i = 0;
+  // A span up to each separator that `lanes` flags, a lane being `laneBits` bits from byte `base` on.
+  const auto cutAt = [spans, &n, &start](auto lanes, std::size_t base, unsigned laneBits) {
+    for (; lanes != 0; lanes &= lanes - 1) {
+      const auto at =
+          static_cast<uint32_t>(base + static_cast<std::size_t>(std::countr_zero(lanes)) / laneBits);
+      spans[n++] = FieldSpan{start, at};
+      start = at + 1;
+    }
+  };
 #if defined(__SSE2__)
   // Sixteen bytes at a time, as the words below: a lane flagged for a quote or for a byte below 0x21 as a
   // signed byte (a blank, a control, or one above 0x7F); a mark where '#' or 'E' starts a field.
@@ -287,11 +292,7 @@ uint32_t cutUsualLine(const char* bytes, std::size_t size, std::vector<FieldSpan
       const unsigned separators = lanesOfChunk(';');
       marks |= (lanesOfChunk('#') | lanesOfChunk('E')) & (separators << 1 | startsIn);
       startsIn = separators >> 15;
-      for (unsigned lanes = separators; lanes != 0; lanes &= lanes - 1) {
-        const auto at = static_cast<uint32_t>(i + static_cast<std::size_t>(std::countr_zero(lanes)));
-        spans[n++] = FieldSpan{start, at};
-        start = at + 1;
-      }
+      cutAt(separators, i, 1);
     }
     if (flagged != 0) flags = 0x80;
   }
@@ -308,11 +309,7 @@ uint32_t cutUsualLine(const char* bytes, std::size_t size, std::vector<FieldSpan
       const uint64_t separators = lanesOf(word, ';');
       marks |= (lanesOf(word, '#') | lanesOf(word, 'E')) & (separators << 8 | startsIn);
       startsIn = separators >> 56;
-      for (uint64_t lanes = separators; lanes != 0; lanes &= lanes - 1) {
-        const auto at = static_cast<uint32_t>(i + static_cast<std::size_t>(std::countr_zero(lanes)) / 8);
-        spans[n++] = FieldSpan{start, at};
-        start = at + 1;
-      }
+      cutAt(separators, i, 8);
     }
   }
   for (; i < size; ++i) {
