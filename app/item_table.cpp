@@ -200,6 +200,10 @@ namespace {
 // Blocks from a quarter of a large block on are taken as large blocks: one fault for a huge page costs
 // less than faulting in a quarter of one page by page. Smaller ones come from the heap.
 constexpr std::size_t kLargeFrom = kLargeBlock / 4;
+// What a block of `bytes` really takes: a large one is a whole number of large blocks, all of it usable.
+std::size_t blockBytes(std::size_t bytes) {
+  return bytes < kLargeFrom ? bytes : (bytes + kLargeBlock - 1) / kLargeBlock * kLargeBlock;
+}
 void* allocateBlock(std::size_t bytes) {
   void* block = bytes < kLargeFrom ? std::malloc(bytes) : allocateLargeBlock(bytes);
   if (block == nullptr) throw std::bad_alloc();
@@ -216,7 +220,7 @@ void freeBlock(void* block, std::size_t bytes) {
 
 // The slots of the index, all free at first.
 void* allocateSlots(std::size_t bytes) {
-  void* slots = allocateBlock(bytes);
+  void* slots = allocateBlock(blockBytes(bytes));
   std::memset(slots, 0, bytes);
   return slots;
 }
@@ -244,8 +248,13 @@ UString ItemRow::text(int part) const {
 }
 
 ItemTable::~ItemTable() {
-  for (const Block& block : blocks_) freeBlock(block.bytes, block.size);
-  freeBlock(slots_, slotCount_ * sizeof(Slot));
+  for (const Block& block : blocks_) {
+    if (block.owned) freeBlock(block.bytes, block.size);
+  }
+  for (const Block& spare : spare_) {
+    if (spare.used == 0) freeBlock(spare.bytes, spare.size);
+  }
+  freeBlock(slots_, blockBytes(slotCount_ * sizeof(Slot)));
 }
 
 ItemTable::ItemTable(ItemTable&& other) noexcept : keyIncludesPartner_(other.keyIncludesPartner_) {
@@ -264,6 +273,7 @@ void ItemTable::swap(ItemTable& other) noexcept {
   std::swap(keyIncludesPartner_, other.keyIncludesPartner_);
   std::swap(count_, other.count_);
   blocks_.swap(other.blocks_);
+  spare_.swap(other.spare_);
   std::swap(slots_, other.slots_);
   std::swap(slotCount_, other.slotCount_);
   waiting_.swap(other.waiting_);
@@ -299,9 +309,8 @@ ItemTable::Entry& ItemTable::addPacked(const char* packed, uint32_t length, uint
   if (blocks_.empty() || blocks_.back().size - blocks_.back().used < size) {
     if (blocks_.size() == kMaxBlocks) throw std::bad_alloc();
     const std::size_t next = blocks_.empty() ? kFirstBlock : kLargeBlock;
-    const std::size_t blockSize = size <= next ? next : roundedUp(size);
     blocks_.reserve(blocks_.size() + 1);
-    blocks_.push_back(Block{static_cast<char*>(allocateBlock(blockSize)), blockSize, 0});
+    blocks_.push_back(takeBlock(size <= next ? next : roundedUp(size)));
   }
   // At most half the slots in use keeps the probe sequences short.
   if ((count_ + 1) * 2 > slotCount_) growIndex();
@@ -322,7 +331,19 @@ ItemTable::Entry& ItemTable::addPacked(const char* packed, uint32_t length, uint
   return *entry;
 }
 
+ItemTable::Block ItemTable::takeBlock(std::size_t size) {
+  if (size == kLargeBlock && !spare_.empty()) {
+    Block& spare = spare_.back();
+    const Block block{spare.bytes + spare.used, kLargeBlock, 0, spare.used == 0};
+    spare.used += kLargeBlock;
+    if (spare.used == spare.size) spare_.pop_back();
+    return block;
+  }
+  return Block{static_cast<char*>(allocateBlock(size)), size, 0, true};
+}
+
 void ItemTable::growIndex() {
+  spare_.reserve(spare_.size() + 1);
   const std::size_t oldCount = slotCount_;
   Slot* old = slots_;
   const std::size_t newCount = oldCount == 0 ? 256 : oldCount * 2;
@@ -336,7 +357,12 @@ void ItemTable::growIndex() {
     while (slots_[i].ref != 0) i = (i + 1) & mask;
     slots_[i] = slot;
   }
-  freeBlock(old, oldCount * sizeof(Slot));
+  const std::size_t oldBytes = blockBytes(oldCount * sizeof(Slot));
+  if (oldBytes >= kLargeBlock) {
+    spare_.push_back(Block{reinterpret_cast<char*>(old), oldBytes, 0, true});
+  } else {
+    freeBlock(old, oldBytes);
+  }
 }
 
 ItemRow ItemTable::rowOf(const Entry& entry) const {

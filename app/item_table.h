@@ -35,7 +35,8 @@ struct ItemKey {
 };
 
 // A record as it is stored, for writing it out: each key part's units, one byte each or (when `wide`)
-// two bytes each in the machine's order, and the four totals in ItemRecord's order.
+// two bytes each in the machine's order, and the four totals in ItemRecord's order. The eight bytes
+// before a part that is not empty belong to its record and may be read.
 struct ItemRow {
   struct Part {
     const char* bytes;
@@ -111,6 +112,8 @@ class ItemTable {
     char* bytes;
     std::size_t size;
     std::size_t used;
+    // False for a block carved out of a spare after its first: the first frees the whole.
+    bool owned;
   };
   struct Waiting {
     uint32_t hash;
@@ -137,6 +140,7 @@ class ItemTable {
   const Entry* entryAt(uint32_t ref) const;
   const Entry* findPacked(const char* packed, uint32_t length, uint32_t hash) const;
   Entry& addPacked(const char* packed, uint32_t length, uint32_t hash);
+  Block takeBlock(std::size_t size);
   ItemRow rowOf(const Entry& entry) const;
   void hashWaiting(Waiting& line);
   void mergeWaiting();
@@ -149,6 +153,9 @@ class ItemTable {
   // Open addressing over a power-of-two number of slots; large tables live in large blocks.
   Slot* slots_ = nullptr;
   std::size_t slotCount_ = 0;
+  // Grown-out index arrays taken as large blocks: already in memory, so they hold the next records
+  // instead of fresh memory, which costs far more than the records written into it.
+  std::vector<Block> spare_;
   std::vector<Waiting> waiting_;
   PackedKeys waitingKeys_;
   std::vector<int32_t> outOfRange_;

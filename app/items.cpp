@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/messages.h"
+#include "app/platform.h"
 #include "app/quantity.h"
 #include "app/spreadsheet_errors.h"
 #include "charset/case_mapping.h"
@@ -207,6 +208,8 @@ namespace {
 
 // The most bytes a total takes: a sign, 16 digits, the point and three decimals.
 constexpr std::size_t kTotalBytes = 21;
+// What a key part may write past its end: the rest of a word.
+constexpr std::size_t kOverwrite = 7;
 
 // "00" to "99", for writing numbers two digits at a time.
 constexpr char kDigitPairs[] =
@@ -274,14 +277,22 @@ class SectionWriter {
   }
   void flush() {
     std::fwrite(buffer_.data(), 1, used_, output_);
+    written_ += used_;
     used_ = 0;
+    if (written_ >= kWriteAhead) {
+      startWriting(output_);
+      written_ = 0;
+    }
   }
 
  private:
   static constexpr std::size_t kPiece = std::size_t{1} << 16;
+  // A large section goes to the disk while the rest of it is written, not all at the end.
+  static constexpr std::size_t kWriteAhead = std::size_t{1} << 20;
   std::FILE* output_;
   std::vector<char> buffer_;
   std::size_t used_ = 0;
+  std::size_t written_ = 0;
 };
 
 // Writes a key part in ISO-8859-2, up to a first zero unit, at `at`, for which the part's length in bytes
@@ -290,6 +301,36 @@ class SectionWriter {
 char* putPart(SectionWriter& out, char* at, const ItemRow& row, int index, std::size_t rowBytes,
               std::string& encoded) {
   const ItemRow::Part& part = row.parts[index];
+  if (!row.wide && part.length <= 16) {
+    if (part.length == 0) return at;
+    // Up to sixteen bytes in one or two words, taken whole when no byte is zero or past ASCII: a word
+    // from before a short part (read from the record, see ItemRow) is shifted out, and up to seven bytes
+    // are written past the part's end.
+    const auto load = [](const char* from) {
+      uint64_t word;
+      std::memcpy(&word, from, sizeof word);
+      return word;
+    };
+    const auto zeroOrHigh = [](uint64_t word) {
+      return (((word - 0x0101010101010101u) | word) & 0x8080808080808080u) != 0;
+    };
+    const uint32_t length = part.length;
+    if (length < 8) {
+      const uint64_t word = load(part.bytes + length - 8) >> 8 * (8 - length);
+      if (!zeroOrHigh(word | 0x0101010101010101u << 8 * length)) {
+        std::memcpy(at, &word, sizeof word);
+        return at + length;
+      }
+    } else {
+      const uint64_t first = load(part.bytes);
+      const uint64_t last = load(part.bytes + length - 8);
+      if (!zeroOrHigh(first) && !zeroOrHigh(last)) {
+        std::memcpy(at, &first, sizeof first);
+        std::memcpy(at + length - 8, &last, sizeof last);
+        return at + length;
+      }
+    }
+  }
   if (!row.wide) {
     unsigned char high = 0;
     uint32_t i = 0;
@@ -323,8 +364,9 @@ void writeItemSection(const RunContext& run) {
   char* const headerAt = out.room(headerLength);
   std::memcpy(headerAt, header, headerLength);
   out.commit(headerAt + headerLength);
-  // A row besides its key parts: the number (ten digits at most), the separators, the totals and CR LF.
-  constexpr std::size_t kRowBytes = 10 + 9 + 4 * kTotalBytes + 2;
+  // A row besides its key parts: the number (ten digits at most), the separators, the totals and CR LF,
+  // and what the last may write over past the end.
+  constexpr std::size_t kRowBytes = 10 + 9 + 4 * kTotalBytes + 2 + kOverwrite;
   uint32_t rowNumber = 0;
   std::string encoded;
   run.items.forEachRow([&](const ItemRow& row) {

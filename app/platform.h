@@ -40,6 +40,10 @@ std::FILE* createTemporaryFile(const std::filesystem::path& path);
 bool removeTemporaryFile(const std::filesystem::path& path);
 // Writes what the stream holds through to the disk; false when any of it failed.
 bool syncFile(std::FILE* file);
+// Asks the system to start writing what the stream holds to the disk, without waiting for it, so that a
+// later syncFile() waits less; only a hint (nothing where the platform has no such call). Errors are left
+// for syncFile() to find.
+void startWriting(std::FILE* file);
 // Renames `from` to `to` within one folder; a file or link at `to` is replaced, never written through.
 // The folder entry is synced. False when nothing changed.
 bool renameFile(const std::filesystem::path& from, const std::filesystem::path& to);

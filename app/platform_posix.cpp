@@ -145,6 +145,15 @@ bool syncFile(std::FILE* file) {
   return std::fflush(file) == 0 && ::fsync(::fileno(file)) == 0;
 }
 
+void startWriting(std::FILE* file) {
+#if defined(__linux__)
+  if (std::fflush(file) != 0) return;
+  ::sync_file_range(::fileno(file), 0, 0, SYNC_FILE_RANGE_WRITE);
+#else
+  (void)file;
+#endif
+}
+
 bool renameFile(const std::filesystem::path& from, const std::filesystem::path& to) {
   SignalHold hold;
   if (::rename(from.c_str(), to.c_str()) != 0) return false;

@@ -76,6 +76,9 @@ bool syncFile(std::FILE* file) {
   return std::fflush(file) == 0 && _commit(_fileno(file)) == 0;
 }
 
+// Windows has no call that starts the writing without waiting for it.
+void startWriting(std::FILE*) {}
+
 bool renameFile(const std::filesystem::path& from, const std::filesystem::path& to) {
   return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }

@@ -2,10 +2,16 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <random>
 #include <string>
+#include <vector>
 
+#include "app/item_table.h"
+#include "app/items.h"
 #include "app/line_reader.h"
 #include "app/quantity.h"
+#include "app/run_context.h"
 #include "text/exception.h"
 
 namespace {
@@ -85,5 +91,82 @@ void BM_LineReader_Quoted(benchmark::State& state) {
 BENCHMARK(BM_LineReader_Item);
 BENCHMARK(BM_LineReader_Blanks);
 BENCHMARK(BM_LineReader_Quoted);
+
+// Keys of form 2010 as plain ASCII lines give them: goods code, transaction code, member state, origin
+// and partner, each drawn at random.
+struct KeyTexts {
+  std::string parts[5];
+};
+std::vector<KeyTexts> randomKeys(std::size_t count) {
+  std::mt19937_64 random(1);
+  std::vector<KeyTexts> keys(count);
+  for (KeyTexts& key : keys) {
+    key.parts[0] = std::to_string(10000000 + random() % 90000000);
+    key.parts[1] = std::to_string(10 + random() % 90);
+    key.parts[2] = "DE";
+    key.parts[3] = "AT";
+    key.parts[4] = "DE" + std::to_string(100000000 + random() % 900000000);
+  }
+  return keys;
+}
+ItemKey itemKey(const KeyTexts& texts) {
+  ItemKey key{};
+  for (int i = 0; i < 5; ++i) {
+    key.parts[i] =
+        ItemKey::Part{nullptr, static_cast<uint32_t>(texts.parts[i].size()), texts.parts[i].data()};
+  }
+  return key;
+}
+
+// Merging 500,000 lines over Arg(0) keys, each key first in turn and then at random, into a new table:
+// how the cost of a line grows with the keys, fresh memory included. The lines' keys lie end to end, as
+// lines of a file come.
+void BM_ItemTable_Merge(benchmark::State& state) {
+  const auto keys = randomKeys(static_cast<std::size_t>(state.range(0)));
+  constexpr std::size_t kLines = 500000;
+  std::mt19937_64 random(2);
+  std::string bytes;
+  for (std::size_t i = 0; i < kLines; ++i) {
+    const KeyTexts& key = keys[i < keys.size() ? i : random() % keys.size()];
+    for (const std::string& part : key.parts) bytes += part;
+  }
+  const int64_t quantities[4] = {1234567, 12000, 123456500, 130000000};
+  for (auto _ : state) {
+    ItemTable table(true);
+    const char* at = bytes.data();
+    for (std::size_t i = 0; i < kLines; ++i) {
+      ItemKey key{};
+      for (int k = 0; k < 5; ++k) {
+        key.parts[k] = ItemKey::Part{nullptr, static_cast<uint32_t>(keys[0].parts[k].size()), at};
+        at += keys[0].parts[k].size();
+      }
+      table.merge(key, quantities, static_cast<int32_t>(i));
+    }
+    benchmark::DoNotOptimize(table.settle());
+  }
+  state.SetItemsProcessed(state.iterations() * kLines);
+}
+BENCHMARK(BM_ItemTable_Merge)->Arg(2000)->Arg(200000)->Unit(benchmark::kMillisecond);
+
+// Writing the item section of Arg(0) records, to the null device: the cost of a row.
+void BM_writeItemSection(benchmark::State& state) {
+  const auto keys = randomKeys(static_cast<std::size_t>(state.range(0)));
+  RunContext run;
+  run.formCode = 2010;
+  run.items = ItemTable(true);
+  std::mt19937_64 random(3);
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    const int64_t quantities[4] = {
+        static_cast<int64_t>(random() % 1000000000), static_cast<int64_t>(random() % 100000),
+        static_cast<int64_t>(random() % 10000000000), static_cast<int64_t>(random() % 1000000000)};
+    run.items.merge(itemKey(keys[i]), quantities, static_cast<int32_t>(i));
+  }
+  run.items.settle();
+  run.output = std::fopen("/dev/null", "wb");
+  for (auto _ : state) writeItemSection(run);
+  std::fclose(run.output);
+  state.SetItemsProcessed(state.iterations() * keys.size());
+}
+BENCHMARK(BM_writeItemSection)->Arg(200000)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -217,6 +217,27 @@ std::string spelledDeclaration(const std::string& tail) {
          tail;
 }
 
+// Key parts of 1 to 17 units of one byte each, one of them past ASCII first, in the middle or last, or none,
+// in every part of the key: U+00E6, which ISO-8859-2 cannot write, or U+0080, which it writes as the byte
+// of its unit.
+std::string partsPastAsciiDeclaration() {
+  std::string text = "0;1\r\n2010;12345678;12345678;2021;6\r\n1;1\r\n";
+  int line = 0;
+  for (int length = 1; length <= 17; ++length) {
+    for (int at : {0, length / 2, length - 1, -1}) {
+      std::string part;
+      for (int k = 0; k < length; ++k) {
+        part += k != at ? std::string(1, static_cast<char>('a' + k)) : line % 2 ? "\xC3\xA6" : "\xC2\x80";
+      }
+      std::string parts[5] = {"1234567", "11", "AT", "CN", "HU1"};
+      parts[line % 5] = part;
+      text += std::to_string(++line) + ";" + parts[0] + ";" + parts[1] + ";" + parts[2] + ";" + parts[3] +
+              ";1;2;3;4;" + parts[4] + "\r\n";
+    }
+  }
+  return text;
+}
+
 TEST(ItemIndex, WholeRunsWriteTheItemSectionOfALinearScan) {
   ASSERT_EQ(UString(u"AO").hashCode(), UString(u"B0").hashCode());
   std::vector<std::pair<std::string, std::string>> declarations = {
@@ -230,13 +251,14 @@ TEST(ItemIndex, WholeRunsWriteTheItemSectionOfALinearScan) {
                             std::string(70000, 'x') + "\r\n2;847130;11;AT;CN;1;2;3;4;d\xC3\xA9\r\n" +
                             "3;847130;11;AT;CN;1;2;3;4;" + std::string(140000, 'y') + "\xC3\xA9\r\n" +
                             "4;847130;11;AT;CN;1;2;3;4;\xC3\xA6" + std::string(65536, 'z') + "\r\n"},
+      {"parts-past-ascii.csv", partsPastAsciiDeclaration()},
   };
   for (const auto& entry : std::filesystem::directory_iterator(sourceDir() / "examples")) {
     if (entry.path().extension() == ".csv") {
       declarations.emplace_back(entry.path().filename().string(), readBytes(entry.path()));
     }
   }
-  const std::size_t writtenHere = 5;
+  const std::size_t writtenHere = 6;
   int compared = 0;
   for (std::size_t i = 0; i < declarations.size(); ++i) {
     const auto& [name, bytes] = declarations[i];
