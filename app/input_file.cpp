@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "app/platform.h"
 #include "app/run.h"
 
 ReadResult readInput(std::FILE* file, const InputState& opened, std::string& image) {
@@ -53,8 +54,12 @@ ReadResult readInput(std::FILE* file, const InputState& opened, std::string& ima
 ReadResult scanInput(std::FILE* file, const InputState& opened, InputSummary& summary,
                      std::vector<char>& block) {
   if (opened.size > kMaxInputBytes) return ReadResult::TooLarge;
-  // A small file is read by one call that comes back short: the block need not be larger.
-  block.resize(static_cast<std::size_t>(std::min<std::uintmax_t>(opened.size + 1, kReadBlock)));
+  // A small file is read by one call that comes back short: the block need not be larger. A block that
+  // fills is backed whole before it is first written.
+  const auto blockSize = static_cast<std::size_t>(std::min<std::uintmax_t>(opened.size + 1, kReadBlock));
+  block.reserve(blockSize);
+  backPages(block.data(), blockSize);
+  block.resize(blockSize);
   InputScan scan;
   for (;;) {
     const std::size_t got = std::fread(block.data(), 1, block.size(), file);

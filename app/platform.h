@@ -83,3 +83,7 @@ class FolderLock {
 inline constexpr std::size_t kLargeBlock = std::size_t{1} << 21;
 void* allocateLargeBlock(std::size_t size);
 void freeLargeBlock(void* block, std::size_t size);
+// Asks the system to back the whole pages within `size` bytes at `bytes`, memory about to be written in
+// full, in one call instead of one fault per page (dear where faults are). Only advice: nothing happens
+// where the system cannot.
+void backPages(void* bytes, std::size_t size);

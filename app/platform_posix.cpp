@@ -211,6 +211,19 @@ void* allocateLargeBlock(std::size_t size) {
   return block;
 }
 
+void backPages(void* bytes, std::size_t size) {
+#ifdef MADV_POPULATE_WRITE
+  // From Linux 5.14 on; older systems refuse the advice.
+  const std::uintptr_t page = 4096;
+  const auto start = (reinterpret_cast<std::uintptr_t>(bytes) + page - 1) / page * page;
+  const auto end = (reinterpret_cast<std::uintptr_t>(bytes) + size) / page * page;
+  if (end > start) ::madvise(reinterpret_cast<void*>(start), end - start, MADV_POPULATE_WRITE);
+#else
+  (void)bytes;
+  (void)size;
+#endif
+}
+
 void freeLargeBlock(void* block, std::size_t) {
   std::free(block);
 }

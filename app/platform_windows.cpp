@@ -113,6 +113,8 @@ void* allocateLargeBlock(std::size_t size) {
   return ::VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
 }
 
+void backPages(void*, std::size_t) {}
+
 void freeLargeBlock(void* block, std::size_t) {
   ::VirtualFree(block, 0, MEM_RELEASE);
 }
