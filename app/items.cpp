@@ -295,43 +295,44 @@ class SectionWriter {
   std::size_t written_ = 0;
 };
 
+// Writes a part of one byte a unit at `at` a word at a time, when it has at most sixteen bytes, none of
+// them zero or past ASCII: a word from before a short part (read from the record, see ItemRow) is shifted
+// out, and up to kOverwrite bytes are written past the part's end. Returns the end, or null for any other
+// part.
+char* putPlainWords(char* at, const ItemRow::Part& part) {
+  const uint32_t length = part.length;
+  if (length == 0) return at;
+  if (length > 16) return nullptr;
+  const auto load = [](const char* from) {
+    uint64_t word;
+    std::memcpy(&word, from, sizeof word);
+    return word;
+  };
+  const auto zeroOrHigh = [](uint64_t word) {
+    return (((word - 0x0101010101010101u) | word) & 0x8080808080808080u) != 0;
+  };
+  if (length < 8) {
+    const uint64_t word = load(part.bytes + length - 8) >> 8 * (8 - length);
+    if (zeroOrHigh(word | 0x0101010101010101u << 8 * length)) return nullptr;
+    std::memcpy(at, &word, sizeof word);
+    return at + length;
+  }
+  const uint64_t first = load(part.bytes);
+  const uint64_t last = load(part.bytes + length - 8);
+  if (zeroOrHigh(first) || zeroOrHigh(last)) return nullptr;
+  std::memcpy(at, &first, sizeof first);
+  std::memcpy(at + length - 8, &last, sizeof last);
+  return at + length;
+}
+
 // Writes a key part in ISO-8859-2, up to a first zero unit, at `at`, for which the part's length in bytes
 // was given as room: ASCII bytes as they stand, anything else through the charset (into `encoded`, then
 // with room asked of `out` for it and `rowBytes` more, the bound of the rest of the row). Returns the end.
 char* putPart(SectionWriter& out, char* at, const ItemRow& row, int index, std::size_t rowBytes,
               std::string& encoded) {
   const ItemRow::Part& part = row.parts[index];
-  if (!row.wide && part.length <= 16) {
-    if (part.length == 0) return at;
-    // Up to sixteen bytes in one or two words, taken whole when no byte is zero or past ASCII: a word
-    // from before a short part (read from the record, see ItemRow) is shifted out, and up to seven bytes
-    // are written past the part's end.
-    const auto load = [](const char* from) {
-      uint64_t word;
-      std::memcpy(&word, from, sizeof word);
-      return word;
-    };
-    const auto zeroOrHigh = [](uint64_t word) {
-      return (((word - 0x0101010101010101u) | word) & 0x8080808080808080u) != 0;
-    };
-    const uint32_t length = part.length;
-    if (length < 8) {
-      const uint64_t word = load(part.bytes + length - 8) >> 8 * (8 - length);
-      if (!zeroOrHigh(word | 0x0101010101010101u << 8 * length)) {
-        std::memcpy(at, &word, sizeof word);
-        return at + length;
-      }
-    } else {
-      const uint64_t first = load(part.bytes);
-      const uint64_t last = load(part.bytes + length - 8);
-      if (!zeroOrHigh(first) && !zeroOrHigh(last)) {
-        std::memcpy(at, &first, sizeof first);
-        std::memcpy(at + length - 8, &last, sizeof last);
-        return at + length;
-      }
-    }
-  }
   if (!row.wide) {
+    if (char* end = putPlainWords(at, part)) return end;
     unsigned char high = 0;
     uint32_t i = 0;
     for (; i < part.length && part.bytes[i] != 0; ++i) {

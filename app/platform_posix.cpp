@@ -214,7 +214,7 @@ void* allocateLargeBlock(std::size_t size) {
 void backPages(void* bytes, std::size_t size) {
 #ifdef MADV_POPULATE_WRITE
   // From Linux 5.14 on; older systems refuse the advice.
-  const std::uintptr_t page = 4096;
+  const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
   const auto start = (reinterpret_cast<std::uintptr_t>(bytes) + page - 1) / page * page;
   const auto end = (reinterpret_cast<std::uintptr_t>(bytes) + size) / page * page;
   if (end > start) ::madvise(reinterpret_cast<void*>(start), end - start, MADV_POPULATE_WRITE);
