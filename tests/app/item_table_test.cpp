@@ -169,4 +169,24 @@ TEST(FormatTotal, AgreesWithPrintfWhereADoubleHoldsTheValue) {
   }
 }
 
+// Every length a total can have, at both ends, and next to each end: where the count of digits changes.
+TEST(FormatTotal, AgreesWithPrintfWhereTheNumberOfDigitsChanges) {
+  for (int64_t power = 1; power <= INT64_MAX / 1000 / 10; power *= 10) {
+    for (int64_t units : {power - 1, power, power + 1, power * 10 - 1}) {
+      if (units == 0) continue;
+      for (int64_t thousandths : {units * 1000, units * 1000 + 999, -(units * 1000) - 1}) {
+        char expected[64];
+        if (thousandths >= 1000) {
+          std::snprintf(expected, sizeof expected, "%" PRId64, thousandths / 1000);
+        } else {
+          const int64_t magnitude = -thousandths;
+          std::snprintf(expected, sizeof expected, "-%" PRId64 ".%03" PRId64, magnitude / 1000,
+                        magnitude % 1000);
+        }
+        ASSERT_EQ(formatTotal(thousandths), expected) << thousandths;
+      }
+    }
+  }
+}
+
 }  // namespace
