@@ -218,10 +218,10 @@ void freeBlock(void* block, std::size_t bytes) {
   }
 }
 
-// The slots of the index, all free at first.
+// The slots of the index, all free at first: a large block comes zero-filled.
 void* allocateSlots(std::size_t bytes) {
   void* slots = allocateBlock(blockBytes(bytes));
-  std::memset(slots, 0, bytes);
+  if (bytes < kLargeFrom) std::memset(slots, 0, bytes);
   return slots;
 }
 
@@ -249,7 +249,7 @@ UString ItemRow::text(int part) const {
 
 ItemTable::~ItemTable() {
   for (const Block& block : blocks_) {
-    if (block.owned) freeBlock(block.bytes, block.size);
+    if (block.ownedBytes != 0) freeBlock(block.bytes, block.ownedBytes);
   }
   for (const Block& spare : spare_) {
     if (spare.used == 0) freeBlock(spare.bytes, spare.size);
@@ -334,12 +334,12 @@ ItemTable::Entry& ItemTable::addPacked(const char* packed, uint32_t length, uint
 ItemTable::Block ItemTable::takeBlock(std::size_t size) {
   if (size == kLargeBlock && !spare_.empty()) {
     Block& spare = spare_.back();
-    const Block block{spare.bytes + spare.used, kLargeBlock, 0, spare.used == 0};
+    const Block block{spare.bytes + spare.used, kLargeBlock, 0, spare.used == 0 ? spare.size : 0};
     spare.used += kLargeBlock;
     if (spare.used == spare.size) spare_.pop_back();
     return block;
   }
-  return Block{static_cast<char*>(allocateBlock(size)), size, 0, true};
+  return Block{static_cast<char*>(allocateBlock(size)), size, 0, size};
 }
 
 void ItemTable::growIndex() {
@@ -359,7 +359,7 @@ void ItemTable::growIndex() {
   }
   const std::size_t oldBytes = blockBytes(oldCount * sizeof(Slot));
   if (oldBytes >= kLargeBlock) {
-    spare_.push_back(Block{reinterpret_cast<char*>(old), oldBytes, 0, true});
+    spare_.push_back(Block{reinterpret_cast<char*>(old), oldBytes, 0, oldBytes});
   } else {
     freeBlock(old, oldBytes);
   }

@@ -112,8 +112,9 @@ class ItemTable {
     char* bytes;
     std::size_t size;
     std::size_t used;
-    // False for a block carved out of a spare after its first: the first frees the whole.
-    bool owned;
+    // The bytes this block gives back: its size, the whole spare for the first block carved out of one,
+    // and 0 for a later one.
+    std::size_t ownedBytes;
   };
   struct Waiting {
     uint32_t hash;

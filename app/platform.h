@@ -77,9 +77,10 @@ class FolderLock {
   std::intptr_t handle_ = kNone;
 };
 
-// Memory for a table that may grow large, not filled, taken in whole multiples of kLargeBlock. On Linux
-// the system is asked to back them with huge pages: where a page fault is dear, a block then costs one
-// fault instead of hundreds. Null when there is no memory.
+// Memory for a table that may grow large, zero-filled, taken in whole multiples of kLargeBlock and given
+// back whole, with the size it was asked with. On Linux the system is asked to back them with huge pages:
+// where a page fault is dear, a block then costs one fault instead of hundreds. Null when there is no
+// memory.
 inline constexpr std::size_t kLargeBlock = std::size_t{1} << 21;
 void* allocateLargeBlock(std::size_t size);
 void freeLargeBlock(void* block, std::size_t size);

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -199,10 +200,28 @@ FolderLock::~FolderLock() {
   if (held()) ::close(static_cast<int>(handle_));  // closing releases the lock
 }
 
+namespace {
+
+std::size_t wholeLargeBlocks(std::size_t size) {
+  return (size + kLargeBlock - 1) / kLargeBlock * kLargeBlock;
+}
+
+}  // namespace
+
 void* allocateLargeBlock(std::size_t size) {
-  const std::size_t whole = (size + kLargeBlock - 1) / kLargeBlock * kLargeBlock;
-  void* block = std::aligned_alloc(kLargeBlock, whole);
-  if (block == nullptr) return nullptr;
+  // Mapped afresh, so it comes zero-filled, with one block more than asked so that a huge page's alignment
+  // can be cut out of it; the rest is given back.
+  const std::size_t whole = wholeLargeBlocks(size);
+  if (whole > SIZE_MAX - kLargeBlock) return nullptr;
+  void* mapped =
+      ::mmap(nullptr, whole + kLargeBlock, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (mapped == MAP_FAILED) return nullptr;
+  const auto start = reinterpret_cast<std::uintptr_t>(mapped);
+  const std::uintptr_t aligned = (start + kLargeBlock - 1) / kLargeBlock * kLargeBlock;
+  const std::uintptr_t end = start + whole + kLargeBlock;
+  if (aligned > start) ::munmap(mapped, aligned - start);
+  if (end > aligned + whole) ::munmap(reinterpret_cast<void*>(aligned + whole), end - (aligned + whole));
+  void* block = reinterpret_cast<void*>(aligned);
 #ifdef MADV_HUGEPAGE
   // Only advice: where huge pages are off, the block is used as it is. A huge page needs the whole of its
   // range advised.
@@ -224,6 +243,6 @@ void backPages(void* bytes, std::size_t size) {
 #endif
 }
 
-void freeLargeBlock(void* block, std::size_t) {
-  std::free(block);
+void freeLargeBlock(void* block, std::size_t size) {
+  ::munmap(block, wholeLargeBlocks(size));
 }
