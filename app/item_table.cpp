@@ -15,6 +15,10 @@ namespace {
 
 // Lines per batch: enough to overlap the memory latency of their lookups, few enough to stay in cache.
 constexpr std::size_t kBatch = 16;
+// Once the index has outgrown the caches (1 MiB of slots), a line's slot and record come from memory
+// and a longer batch keeps more of them in flight.
+constexpr std::size_t kLongBatch = 64;
+constexpr std::size_t kLongBatchFromSlots = std::size_t{1} << 17;
 
 ItemKey keyOf(const ItemRecord& record) {
   const UString* parts[5] = {&record.goodsCode, &record.transactionCode, &record.memberState,
@@ -432,7 +436,7 @@ void ItemTable::merge(const ItemKey& key, const int64_t (&quantities)[4], int32_
   waiting_.push_back(line);
   // The line before is hashed and its slot fetched now, when its packed bytes are no longer in flight.
   if (waiting_.size() >= 2) hashWaiting(waiting_[waiting_.size() - 2]);
-  if (waiting_.size() == kBatch) mergeWaiting();
+  if (waiting_.size() == (slotCount_ >= kLongBatchFromSlots ? kLongBatch : kBatch)) mergeWaiting();
 }
 
 void ItemTable::hashWaiting(Waiting& line) {

@@ -69,11 +69,16 @@ measure() {
   "$measurer" "$@" < /dev/null
 }
 
-# best_of OUT CMD...: the smallest wall and CPU seconds over `repeats` runs, and the largest peak.
+# best_of OUT CMD...: the smallest wall and CPU seconds over `repeats` runs, and the largest peak. Every run
+# starts from the same state: OUT is emptied by the launcher before its clock starts, and the file named by
+# `fresh`, if set (zelvora's result), is removed before the launcher starts. Otherwise every run but the first
+# would also time the file system freeing the result of the run before (with a synchronous discard on some
+# mounts), which no peer pays.
 best_of() {
   local out="$1"; shift
   local wall="" cpu="" peak=0 w c kib status
   for _ in $(seq "$repeats"); do
+    if [ -n "${fresh:-}" ]; then rm -f "$fresh"; fi
     read -r w c kib status < <(measure "$out" "$@")
     if [ "$status" -ne 0 ]; then echo "failed ($status): $*" >&2; return 1; fi
     if [ -z "$wall" ] || awk -v a="$w" -v b="$wall" 'BEGIN { exit !(a < b) }'; then wall="$w"; fi
@@ -105,6 +110,7 @@ row() { printf '%-18s %9s %8s %9s %9s %8s\n' "$@"; }
 
 # zelvora_run FILE: measures zelvora on FILE into z_wall, z_cpu, z_peak; keeps its item section in $work.
 zelvora_run() {
+  local fresh="${1%.*}-output.csv"
   read -r z_wall z_cpu z_peak < <(best_of "$work/zelvora.txt" "$zelvora" "$1") || return 1
   sed -n '/^{T_SORSZ/,$p' "${1%.*}-output.csv" > "$work/zelvora-items.txt"
   rm -f "${1%.*}-output.csv"
