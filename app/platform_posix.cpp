@@ -211,8 +211,8 @@ std::size_t wholeLargeBlocks(std::size_t size) {
 void* allocateLargeBlock(std::size_t size) {
   // Mapped afresh, so it comes zero-filled, with one block more than asked so that a huge page's alignment
   // can be cut out of it; the rest is given back.
+  if (size > SIZE_MAX - 2 * kLargeBlock) return nullptr;
   const std::size_t whole = wholeLargeBlocks(size);
-  if (whole > SIZE_MAX - kLargeBlock) return nullptr;
   void* mapped =
       ::mmap(nullptr, whole + kLargeBlock, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (mapped == MAP_FAILED) return nullptr;
