@@ -15,10 +15,11 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # A single exe that runs on a plain Windows: libstdc++, libgcc and winpthread go inside it, not beside it.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 
-# ctest runs the Windows programs under Wine, in a Wine prefix of this build tree (created by the build).
+# ctest runs the Windows programs under Wine, in a Wine prefix of this build tree (created by the build),
+# through a script that starts a program again when Wine failed to start it at all.
 find_program(ZELVORA_WINE NAMES wine wine64)
 if(ZELVORA_WINE)
   set(CMAKE_CROSSCOMPILING_EMULATOR
       ${CMAKE_COMMAND} -E env WINEPREFIX=${CMAKE_BINARY_DIR}/wine WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
-      ${ZELVORA_WINE})
+      sh ${CMAKE_CURRENT_LIST_DIR}/wine_run.sh ${ZELVORA_WINE})
 endif()
