@@ -206,7 +206,7 @@ namespace {
 constexpr std::size_t kLargeFrom = kLargeBlock / 4;
 // What a block of `bytes` really takes: a large one is a whole number of large blocks, all of it usable.
 std::size_t blockBytes(std::size_t bytes) {
-  return bytes < kLargeFrom ? bytes : (bytes + kLargeBlock - 1) / kLargeBlock * kLargeBlock;
+  return bytes < kLargeFrom ? bytes : wholeLargeBlocks(bytes);
 }
 void* allocateBlock(std::size_t bytes) {
   void* block = bytes < kLargeFrom ? std::malloc(bytes) : allocateLargeBlock(bytes);

@@ -82,6 +82,10 @@ class FolderLock {
 // where a page fault is dear, a block then costs one fault instead of hundreds. Null when there is no
 // memory.
 inline constexpr std::size_t kLargeBlock = std::size_t{1} << 21;
+// The bytes a large block asked for with `size` takes: a whole number of kLargeBlock.
+inline constexpr std::size_t wholeLargeBlocks(std::size_t size) {
+  return (size + kLargeBlock - 1) / kLargeBlock * kLargeBlock;
+}
 void* allocateLargeBlock(std::size_t size);
 void freeLargeBlock(void* block, std::size_t size);
 // Asks the system to back the whole pages within `size` bytes at `bytes`, memory about to be written in

@@ -200,14 +200,6 @@ FolderLock::~FolderLock() {
   if (held()) ::close(static_cast<int>(handle_));  // closing releases the lock
 }
 
-namespace {
-
-std::size_t wholeLargeBlocks(std::size_t size) {
-  return (size + kLargeBlock - 1) / kLargeBlock * kLargeBlock;
-}
-
-}  // namespace
-
 void* allocateLargeBlock(std::size_t size) {
   // Mapped afresh, so it comes zero-filled, with one block more than asked so that a huge page's alignment
   // can be cut out of it; the rest is given back.
