@@ -242,28 +242,54 @@ char* putDigits(char* at, uint64_t value, int minDigits) {
   return end;
 }
 
-// Powers of ten from 10^0 to 10^8.
-constexpr uint32_t kPowersOfTen[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+// What the number of decimal digits of a value below 2^32 adds to it, by the value's bit length: the
+// digits of the smallest value of that length in the high half, and in the low half 2^32 less the power of
+// ten at which one more digit begins, when that power has the same bit length (so that the sum carries
+// into the high half from that power on).
+struct DigitSteps {
+  uint64_t steps[33];
+  constexpr DigitSteps() : steps() {
+    for (int bits = 1; bits <= 32; ++bits) {
+      const uint64_t smallest = uint64_t{1} << (bits - 1);
+      uint64_t digits = 1;
+      uint64_t power = 10;
+      for (; power <= smallest; power *= 10) ++digits;
+      const uint64_t carry = power < uint64_t{1} << bits ? (uint64_t{1} << 32) - power : 0;
+      steps[bits] = digits << 32 | carry;
+    }
+  }
+};
+constexpr DigitSteps kDigitSteps;
+
+// The number of decimal digits of `value`: one addition, with no loop or branch whose exit would be
+// guessed wrong as the lengths vary from row to row.
+int digitCount(uint32_t value) {
+  return static_cast<int>((value + kDigitSteps.steps[std::bit_width(value | 1)]) >> 32);
+}
+
+// "0000" to "9999" as four ASCII bytes each, the first digit in the lowest byte.
+struct DigitQuads {
+  uint32_t quads[10000];
+  constexpr DigitQuads() : quads() {
+    for (uint32_t value = 0; value < 10000; ++value) {
+      quads[value] = (0x30 + value / 1000) | (0x30 + value / 100 % 10) << 8 | (0x30 + value / 10 % 10) << 16 |
+                     (0x30 + value % 10) << 24;
+    }
+  }
+};
+constexpr DigitQuads kDigitQuads;
 
 // The digits of `value`, below 10^8, as eight ASCII bytes with leading zeros, the first digit in the
-// lowest byte: the two halves of four digits, then the pairs in each, then the digits in each pair, split
-// in all lanes at once by multiplying with rounded reciprocals that are exact for these ranges.
+// lowest byte: two lookups of four digits.
 uint64_t eightDigits(uint32_t value) {
-  uint64_t x = value / 10000 | static_cast<uint64_t>(value % 10000) << 32;
-  uint64_t high = (x * 10486) >> 20 & 0x0000007F0000007Fu;
-  x = high | (x - high * 100) << 16;
-  high = (x * 103) >> 10 & 0x000F000F000F000Fu;
-  x = high | (x - high * 10) << 8;
-  return x | 0x3030303030303030u;
+  return kDigitQuads.quads[value / 10000] | static_cast<uint64_t>(kDigitQuads.quads[value % 10000]) << 32;
 }
 
 // Writes `value`, below 10^8, with at least `minDigits` digits (at most 8) at `at`, as eight bytes of which
-// those past the end are to be overwritten; returns the end. No loop and no branch on the length, which
-// varies from row to row in ways a branch would guess wrong. Inlined, as every word helper of a row: a call
+// those past the end are to be overwritten; returns the end. Inlined, as every word helper of a row: a call
 // costs as much as the work.
 [[gnu::always_inline]] inline char* putEightDigits(char* at, uint32_t value, int minDigits) {
-  const int guess = std::bit_width(value | 1) * 1233 >> 12;  // the digits, or one fewer
-  const int digits = std::max(guess + (value >= kPowersOfTen[guess]), minDigits);
+  const int digits = std::max(digitCount(value), minDigits);
   const uint64_t word = eightDigits(value) >> 8 * (8 - digits);
   std::memcpy(at, &word, sizeof word);
   return at + digits;
