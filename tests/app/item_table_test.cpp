@@ -211,4 +211,16 @@ TEST(FormatTotal, AgreesWithPrintfWhereTheNumberOfDigitsChanges) {
   }
 }
 
+// Every group of four digits, in the low four places and in the high four of an eight-digit total.
+TEST(FormatTotal, AgreesWithPrintfForEveryGroupOfFourDigits) {
+  for (int64_t group = 0; group < 10000; ++group) {
+    for (int64_t units : {group, 12340000 + group, group * 10000 + 5678}) {
+      if (units == 0) continue;
+      char expected[32];
+      std::snprintf(expected, sizeof expected, "%" PRId64, units);
+      ASSERT_EQ(formatTotal(units * 1000), expected) << units;
+    }
+  }
+}
+
 }  // namespace
