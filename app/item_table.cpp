@@ -370,9 +370,10 @@ void ItemTable::growIndex() {
 }
 
 ItemRow ItemTable::rowOf(const Entry& entry) const {
-  ItemRow row{};
+  ItemRow row;  // not cleared first: every member is set below, and clearing cost a twentieth of a row
   const char* at = entry.key();
   row.wide = *at++ != 0;
+  const unsigned unitShift = row.wide ? 1 : 0;
   const int partCount = keyIncludesPartner_ ? 5 : 4;
   for (int i = 0; i < 5; ++i) row.parts[i] = {"", 0};
   for (int i = 0; i < partCount; ++i) {
@@ -382,7 +383,7 @@ ItemRow ItemTable::rowOf(const Entry& entry) const {
       at += 4;
     }
     row.parts[i] = {at, partLength};
-    at += static_cast<std::size_t>(partLength) * (row.wide ? 2 : 1);
+    at += static_cast<std::size_t>(partLength) << unitShift;
   }
   row.totals = entry.totals;
   return row;
