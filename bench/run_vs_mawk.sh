@@ -75,6 +75,11 @@ measure() {
 # `fresh`, if set (zelvora's result), is removed before the launcher starts. Otherwise every run but the first
 # would also time the file system freeing the result of the run before (with a synchronous discard on some
 # mounts), which no peer pays.
+# smaller A B: the smaller of two times in seconds; A when B is empty (no time yet).
+smaller() {
+  awk -v a="$1" -v b="$2" 'BEGIN { print (b == "" || a + 0 < b + 0) ? a : b }'
+}
+
 best_of() {
   local out="$1"; shift
   local wall="" cpu="" peak=0 w c kib status
@@ -82,8 +87,8 @@ best_of() {
     if [ -n "${fresh:-}" ]; then rm -f "$fresh"; fi
     read -r w c kib status < <(measure "$out" "$@")
     if [ "$status" -ne 0 ]; then echo "failed ($status): $*" >&2; return 1; fi
-    if [ -z "$wall" ] || awk -v a="$w" -v b="$wall" 'BEGIN { exit !(a < b) }'; then wall="$w"; fi
-    if [ -z "$cpu" ] || awk -v a="$c" -v b="$cpu" 'BEGIN { exit !(a < b) }'; then cpu="$c"; fi
+    wall="$(smaller "$w" "$wall")"
+    cpu="$(smaller "$c" "$cpu")"
     if [ "$kib" -gt "$peak" ]; then peak="$kib"; fi
   done
   echo "$wall $cpu $peak"
@@ -143,12 +148,8 @@ if [ "$scaling" -eq 1 ]; then
         rm -f "${file%.*}-output.csv"
         read -r w c _ run_status < <(measure "$work/zelvora.txt" "$zelvora" "$file")
         if [ "$run_status" -ne 0 ]; then echo "failed ($run_status): $zelvora $file" >&2; status=1; continue; fi
-        if [ -z "${best_wall[$shape]:-}" ] || awk -v a="$w" -v b="${best_wall[$shape]}" 'BEGIN { exit !(a < b) }'; then
-          best_wall["$shape"]="$w"
-        fi
-        if [ -z "${best_cpu[$shape]:-}" ] || awk -v a="$c" -v b="${best_cpu[$shape]}" 'BEGIN { exit !(a < b) }'; then
-          best_cpu["$shape"]="$c"
-        fi
+        best_wall["$shape"]="$(smaller "$w" "${best_wall[$shape]:-}")"
+        best_cpu["$shape"]="$(smaller "$c" "${best_cpu[$shape]:-}")"
       done
     done
   }

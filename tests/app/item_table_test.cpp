@@ -12,6 +12,10 @@
 
 #include "app/items.h"
 
+#ifdef __linux__
+#include <unistd.h>
+#endif
+
 namespace {
 
 UString text(const std::u16string& s) {
@@ -106,7 +110,7 @@ long long mappedBytes() {
     if (std::fscanf(statm, "%lld", &pages) != 1) pages = -1;
     std::fclose(statm);
   }
-  return pages < 0 ? -1 : pages * 4096;
+  return pages < 0 ? -1 : pages * sysconf(_SC_PAGESIZE);
 #else
   return -1;
 #endif
