@@ -111,6 +111,90 @@ std::size_t keyCellWithSemicolon(const RunContext& run, const LineFields& fields
   return kItemColumns;
 }
 
+// A unit of a code: a digit, or a letter A to Z or a to z. Letters beyond ASCII are no part of a code,
+// even where upper-casing would make ASCII of them (a sharp s gives "SS").
+template <typename Unit>
+bool isDigitUnit(Unit unit) {
+  return static_cast<char16_t>(unitOf(unit) - u'0') < 10;
+}
+template <typename Unit>
+bool isLetterUnit(Unit unit) {
+  return static_cast<char16_t>((unitOf(unit) | 0x20) - u'a') < 26;
+}
+// A country code: two letters (upper-cased later with the key).
+template <typename Unit>
+bool startsWithCountry(FieldText<Unit> field) {
+  return field.length >= 2 && isLetterUnit(field.units[0]) && isLetterUnit(field.units[1]);
+}
+
+// What the checks make of a line's key cells: a goods line to merge (its TEKOD without blanks), a
+// line that carries nothing, or a line to report at `column`.
+enum class KeyVerdict { Goods, Nothing, MissingCell, WrongForm };
+struct KeyCheck {
+  KeyVerdict verdict;
+  std::size_t column = 0;
+};
+
+// Every quantity of the line is empty or reads as zero.
+template <typename Unit>
+bool quantitiesAllZero(const FieldText<Unit> (&texts)[kItemColumns]) {
+  try {
+    for (int column = KGM; column <= STAERT; ++column) {
+      if (parseQuantity(texts[column].units, texts[column].length) != 0) return false;
+    }
+    return true;
+  } catch (const Exception&) {
+    return false;
+  }
+}
+
+// A line whose key cells and quantities are all empty (or zero) is a prepared row of a template. Any other
+// needs TEKOD, UKOD, RTA/FTA and, on form 2010, SZAORSZ; TEKOD (its blanks dropped, as the nomenclature
+// prints "8471 30 00") up to eight digits, UKOD up to two, the countries two letters, and a PADO that
+// starts with its country's two letters. Codes are checked for their form only: the declaration file
+// holds nothing the office would refuse for its form, and a row shifted by a column is caught.
+template <typename Unit>
+KeyCheck checkItemKey(const RunContext& run, FieldText<Unit> (&texts)[kItemColumns], Unit (&goodsRoom)[8]) {
+  const bool withPartner = run.formCode == 2010;
+  const FieldText<Unit>& goods = texts[TEKOD];
+  const FieldText<Unit>& transaction = texts[UKOD];
+  const FieldText<Unit>& member = texts[MEMBER_STATE];
+  const FieldText<Unit>& origin = texts[SZAORSZ];
+  const FieldText<Unit>& partner = texts[PADO];
+  if ((goods.length | transaction.length | member.length | origin.length) == 0 &&
+      (!withPartner || partner.length == 0) && quantitiesAllZero(texts)) {
+    return {KeyVerdict::Nothing};
+  }
+  if (goods.length == 0) return {KeyVerdict::MissingCell, TEKOD};
+  if (transaction.length == 0) return {KeyVerdict::MissingCell, UKOD};
+  if (member.length == 0) return {KeyVerdict::MissingCell, MEMBER_STATE};
+  if (withPartner && origin.length == 0) return {KeyVerdict::MissingCell, SZAORSZ};
+
+  uint32_t digits = 0;
+  bool blanks = false;
+  for (uint32_t i = 0; i < goods.length; ++i) {
+    const Unit unit = goods.units[i];
+    if (isDigitUnit(unit) && digits < 8) {
+      goodsRoom[digits++] = unit;
+    } else if (unit == Unit(' ')) {
+      blanks = true;
+    } else {
+      return {KeyVerdict::WrongForm, TEKOD};
+    }
+  }
+  if (transaction.length > 2 || !isDigitUnit(transaction.units[0]) ||
+      !isDigitUnit(transaction.units[transaction.length - 1])) {
+    return {KeyVerdict::WrongForm, UKOD};
+  }
+  if (member.length != 2 || !startsWithCountry(member)) return {KeyVerdict::WrongForm, MEMBER_STATE};
+  if (origin.length != 0 && (origin.length != 2 || !startsWithCountry(origin))) {
+    return {KeyVerdict::WrongForm, SZAORSZ};
+  }
+  if (withPartner && partner.length != 0 && !startsWithCountry(partner)) return {KeyVerdict::WrongForm, PADO};
+  if (blanks) texts[TEKOD] = {goodsRoom, digits};
+  return {KeyVerdict::Goods};
+}
+
 // Entries are written under the line's number once the lines before it have been merged, so they keep
 // line order.
 void reportItemLine(RunContext& run, const char* message) {
@@ -128,6 +212,16 @@ LineOutcome mergeItemLine(RunContext& run, const LineFields& fields, const Unit*
   FieldText<Unit> texts[kItemColumns];
   for (std::size_t i = 0; i < fields.count && i < kItemColumns; ++i) {
     texts[i] = {line + fields.spans[i].begin, fields.spans[i].end - fields.spans[i].begin};
+  }
+  // Holds TEKOD without its blanks until the key is packed.
+  Unit goodsRoom[8];
+  const KeyCheck check = checkItemKey(run, texts, goodsRoom);
+  if (check.verdict == KeyVerdict::Nothing) return LineOutcome::Continue;
+  if (check.verdict != KeyVerdict::Goods) {
+    const char* message =
+        check.verdict == KeyVerdict::MissingCell ? message::kIncompleteItemLine : message::kInvalidItemCode;
+    reportItemCell(run, message, check.column, fields.text(check.column));
+    return LineOutcome::Continue;
   }
 
   int64_t quantities[4];

@@ -45,6 +45,16 @@ inline constexpr const char* kIncompleteItemLine =
     "Hi\xE1nyos t\xE9telsor: legal\xE1"
     "bb TEKOD, UKOD, RTA/FTA \xE9s SZAORSZ kell.\n"
     "Incomplete item line: TEKOD, UKOD, RTA/FTA and SZAORSZ are needed at least.";
+// A key cell of an item line whose form the declaration file cannot take.
+inline constexpr const char* kInvalidItemCode =
+    "Hib\xE1s k\xF3"
+    "d a t\xE9telsorban: a TEKOD 8 sz\xE1mjegy, az UKOD 2 sz\xE1mjegy, az RTA/FTA \xE9s a SZAORSZ "
+    "k\xE9tbet\xFBs orsz\xE1gk\xF3"
+    "d legyen, a PADO orsz\xE1gk\xF3"
+    "ddal kezd\xF5"
+    "dj\xF6n.\n"
+    "Invalid code in the item line: TEKOD must be 8 digits, UKOD 2 digits, RTA/FTA and SZAORSZ two-letter "
+    "country codes, and PADO must start with a country code.";
 inline constexpr const char* kUtf16 =
     "A f\xE1jl UTF-16 k\xF3"
     "dol\xE1s\xFA (Unicode sz\xF6veg); mentse CSV UTF-8 vagy CSV form\xE1tumban.\n"

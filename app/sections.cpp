@@ -39,6 +39,15 @@ bool parsedInt(const UString& field, int32_t& value) {
   }
 }
 
+// The data provider's identifier: eight digits 0 to 9.
+bool isEightDigits(const UString& text) {
+  if (text.length() != 8) return false;
+  for (uint32_t i = 0; i < 8; ++i) {
+    if (static_cast<char16_t>(text.units()[i] - u'0') >= 10) return false;
+  }
+  return true;
+}
+
 const char* const kIdentificationHeader =
     "{MC01;M003_G;M003;MEV;MHO;JHNEV;JBEOSZTAS;JTELEFON;JEMAIL;KNEV;KBEOSZTAS;KTELEFON;KEMAIL;MEGJEGYZES;"
     "VGEA002}\r\n";
@@ -73,7 +82,7 @@ LineOutcome handleIdentificationLine(RunContext& run, const LineFields& fields) 
   run.formCode = values[MC01] == UString(u"2010") ? 2010 : 2012;
   run.items = ItemTable(run.formCode == 2010);
 
-  if (values[M003_G].length() != 8) {
+  if (!isEightDigits(values[M003_G])) {
     run.report(message::kBadProviderId, "M003_G", values[M003_G]);
   } else if (values[M003] != values[M003_G]) {
     run.report(message::kBadProviderId, "M003", values[M003]);

@@ -65,8 +65,32 @@ std::size_t semicolons(const std::string& line) {
   return count;
 }
 
+std::vector<std::string> fieldsOf(const std::string& line) {
+  std::vector<std::string> fields(1);
+  for (char c : line) {
+    if (c == ';') {
+      fields.emplace_back();
+    } else {
+      fields.back() += c;
+    }
+  }
+  return fields;
+}
+
+bool isDigits(const std::string& text, std::size_t count) {
+  return text.size() == count && text.find_first_not_of("0123456789") == std::string::npos;
+}
+
+bool startsWithCountry(const std::string& text) {
+  const auto capital = [](char c) { return c >= 'A' && c <= 'Z'; };
+  return text.size() >= 2 && capital(text[0]) && capital(text[1]);
+}
+
 // The three opening sections in their order, each header followed by rows of as many fields as it names;
-// the item section closes the file. A success never comes from an input that ended before its items.
+// the item section closes the file. A success never comes from an input that ended before its items. The
+// provider's identifier is eight digits, and every row's key has the form the office takes: TEKOD eight
+// digits, UKOD two, the countries two capitals (the origin may be empty on form 2012 only), the partner
+// empty or starting with two capitals.
 void checkDeclaration(const std::vector<std::string>& lines) {
   const std::string chapterHeader = "{fejezet;sorrend}";
   const std::string identificationHeader =
@@ -75,6 +99,8 @@ void checkDeclaration(const std::vector<std::string>& lines) {
   FUZZ_CHECK(lines.size() >= 10);
   FUZZ_CHECK(lines[0] == chapterHeader && lines[1] == "0;1" && lines[2].empty());
   FUZZ_CHECK(lines[3] == identificationHeader && semicolons(lines[4]) == 14 && lines[5].empty());
+  const std::vector<std::string> identification = fieldsOf(lines[4]);
+  FUZZ_CHECK(isDigits(identification[1], 8) && identification[2] == identification[1]);
   FUZZ_CHECK(lines[6] == chapterHeader && lines[7] == "1;1" && lines[8].empty());
   const std::size_t i = 9;
   const std::string& itemHeader = lines[i];
@@ -86,6 +112,12 @@ void checkDeclaration(const std::vector<std::string>& lines) {
     std::string number = std::to_string(row);
     if (number.size() < 5) number.insert(0, 5 - number.size(), '0');
     FUZZ_CHECK(line.compare(0, number.size() + 1, number + ";") == 0);
+    const std::vector<std::string> fields = fieldsOf(line);
+    FUZZ_CHECK(isDigits(fields[1], 8) && isDigits(fields[2], 2));
+    FUZZ_CHECK(fields[3].size() == 2 && startsWithCountry(fields[3]));
+    FUZZ_CHECK((fields[4].empty() && fields.size() == 9) ||
+               (fields[4].size() == 2 && startsWithCountry(fields[4])));
+    FUZZ_CHECK(fields.size() == 9 || fields[9].empty() || startsWithCountry(fields[9]));
   }
 }
 
@@ -103,6 +135,7 @@ void checkReport(const std::vector<std::string>& lines) {
                                    message::kLineBreakInItemCell,
                                    message::kMissingIdentification,
                                    message::kIncompleteItemLine,
+                                   message::kInvalidItemCode,
                                    message::kUtf16,
                                    message::kInvalidByteSequence};
   const std::string errorValue = message::kSpreadsheetError;

@@ -65,13 +65,17 @@ void expectKept(const HostileFile& file) {
 }
 
 // One item line of 50 MB and no line end: its country is upper-cased and written whole.
+// A partner of 50 MB on form 2010, upper-cased and written whole.
 TEST(HostileInput, FiftyMegabyteLineWithoutALineEnd) {
-  const std::string head = "1;1;11;AT;";
-  const std::string tail = ";1";
-  const std::string country((50u << 20) - head.size() - tail.size(), 'a');
-  expectKept({"50 MB line", kOpening2012 + head + country + tail, true,
-              kSections2012 + kFtaHeader + "00001;00000001;11;AT;" + std::string(country.size(), 'A') +
-                  ";1;;;\r\n"});
+  std::string opening = kOpening2012;
+  std::string sections = kSections2012;
+  opening.replace(opening.find("2012"), 4, "2010");
+  sections.replace(sections.find("2012;"), 4, "2010");
+  const std::string head = "1;1;11;AT;CN;1;;;;";
+  const std::string partner((50u << 20) - head.size(), 'a');
+  expectKept({"50 MB line", opening + head + partner, true,
+              sections + "{T_SORSZ;TEKOD;UKOD;RTA;SZAORSZ;KGM;KIEGME;SZAOSSZ;STAERT;PADO}\r\n" +
+                  "00001;00000001;11;AT;CN;1;;;;" + std::string(partner.size(), 'A') + "\r\n"});
 }
 
 TEST(HostileInput, FilesWithAKnownOutcome) {

@@ -74,11 +74,12 @@ TEST(ItemStep, KeysReadFromBytesAndFromUnitsMeet) {
       {"2\xC3\xA9;00847130;01;DE;CN;2;;;;DE123", 0, 2},   // beyond ASCII in a cell outside the key
       {"3;\"847130\";\"1\";\"De\";cN;4;;;;dE123", 0, 4},  // quoted cells
       {"4;847130;1;de;cn;8;;;;de124", 1, 8},
-      {"5;847130;1;de;cn;16;;;;\xC5\x91x", 2, 16},  // U+0151
-      {"6;847130;1;DE;CN;32;;;;\xC5\x90X", 2, 32},  // U+0150
-      {"7;847130;1;de;cn;64;;;;\xC5\x90x", 2, 64},
-      {"8;1234567890;123;de;cn;128;;;;de123", 3, 128},  // longer than their widths: kept whole
-      {"9;1234567890;123;DE;CN;256;;;;DE123", 3, 256},
+      {"5;847130;1;de;cn;16;;;;hu\xC5\x91x", 2, 16},  // U+0151
+      {"6;847130;1;DE;CN;32;;;;HU\xC5\x90X", 2, 32},  // U+0150
+      {"7;847130;1;de;cn;64;;;;hU\xC5\x90x", 2, 64},
+      {"8;8471 30 00;1;de;cn;128;;;;de123", 3, 128},  // blanks in TEKOD dropped
+      {"9;\"84 713000\";01;DE;CN;256;;;;DE123", 3, 256},
+      {"10;84713000;01;DE;CN;512;;;;DE123", 3, 512},
   };
   int64_t expected[4] = {0, 0, 0, 0};
   for (const auto& row : rows) {
@@ -96,13 +97,14 @@ TEST(ItemStep, KeysReadFromBytesAndFromUnitsMeet) {
   EXPECT_EQ(first.memberState, UString(u"DE"));
   EXPECT_EQ(first.originCountry, UString(u"CN"));
   EXPECT_EQ(first.partnerId, UString(u"DE123"));
-  EXPECT_EQ(records[2].partnerId, UString(u"\u0150X"));
-  EXPECT_EQ(records[3].goodsCode, UString(u"1234567890"));
+  EXPECT_EQ(records[2].partnerId, UString(u"HU\u0150X"));
+  EXPECT_EQ(records[3].goodsCode, UString(u"84713000"));
 }
 
-// Key parts of every length up to three words, of any printable ASCII but the separators and the quote:
-// a plain line packs them from its bytes, upper-casing a word at a time; the same cells quoted are read
-// as units and upper-cased by toUpper. Both must meet in one record whose texts are toUpper's.
+// Countries of two letters and partners of every length up to three words, of any printable ASCII but the
+// separators and the quote after their country: a plain line packs them from its bytes, upper-casing a word
+// at a time; the same cells quoted are read as units and upper-cased by toUpper. Both must meet in one
+// record whose texts are toUpper's.
 TEST(ItemStep, KeysUpperCasedFromBytesAreWhatToUpperGives) {
   std::mt19937 random(2010);
   std::string printable;
@@ -117,10 +119,14 @@ TEST(ItemStep, KeysUpperCasedFromBytesAreWhatToUpperGives) {
   ItemRun item(2010);
   RunContext& run = item.run;
   ASSERT_NE(run.errors, nullptr);
+  const std::string letters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+  const auto randomCountry = [&] {
+    return std::string{letters[random() % letters.size()], letters[random() % letters.size()]};
+  };
   for (std::size_t length = 1; length <= 24; ++length) {
-    const std::string member = randomText(length);
-    const std::string country = randomText(25 - length);
-    const std::string partner = randomText(length);
+    const std::string member = randomCountry();
+    const std::string country = randomCountry();
+    const std::string partner = randomCountry() + randomText(length - 1);
     SCOPED_TRACE(member + " " + country + " " + partner);
     handle(run, "1;12345678;11;" + member + ";" + country + ";1;;;;" + partner);
     handle(run, "2;12345678;11;\"" + member + "\";\"" + country + "\";2;;;;\"" + partner + "\"");

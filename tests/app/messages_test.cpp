@@ -49,6 +49,12 @@ TEST(Messages, EveryTextIsTheIso88592FormOfItsUtf8Wording) {
       {message::kIncompleteItemLine,
        "Hiányos tételsor: legalább TEKOD, UKOD, RTA/FTA és SZAORSZ kell.\nIncomplete item line: TEKOD, UKOD, "
        "RTA/FTA and SZAORSZ are needed at least."},
+      {message::kInvalidItemCode,
+       "Hibás kód a tételsorban: a TEKOD 8 számjegy, az UKOD 2 számjegy, az RTA/FTA és a SZAORSZ kétbetűs "
+       "országkód legyen, a PADO országkóddal kezdődjön.\nInvalid code in the item line: TEKOD must be 8 "
+       "digits, UKOD 2 digits, RTA/FTA and SZAORSZ two-letter country codes, and PADO must start with a "
+       "country "
+       "code."},
       {message::kUtf16,
        "A fájl UTF-16 kódolású (Unicode szöveg); mentse CSV UTF-8 vagy CSV formátumban.\nThe file is in "
        "UTF-16 "

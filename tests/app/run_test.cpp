@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "app/error_report.h"
+#include "app/messages.h"
 #include "latin2.h"
 #include "run_support.h"
 
@@ -118,15 +120,13 @@ TEST(Run, Declarations) {
       {"worked example, form 2010", kOpening2010 + kWorkedItems, true,
        kSections2010 + kRtaHeader + kWorkedRows},
       {"form 2010 keys on the partner, upper-cased",
-       kOpening2010 + "1;1;1;AT;CN;1;;;;x1\r\n2;1;1;AT;CN;1;;;;X1\r\n3;1;1;AT;CN;1;;;;X2\r\n", true,
-       kSections2010 + kRtaHeader + "00001;00000001;01;AT;CN;2;;;;X1\r\n00002;00000001;01;AT;CN;1;;;;X2\r\n"},
-      {"form 2012 ignores the partner; padding, upper-casing, a code longer than its width",
-       kOpening2012 + "1;1234567;1;de;cn;0,6;;1;1;X1\r\n2;01234567;01;DE;CN;0.6;;1;1;X2\r\n3;85;11;AT;US\r\n"
-                      "4;123456789;11;AT;US;1\r\n",
+       kOpening2010 + "1;1;1;AT;CN;1;;;;hu1\r\n2;1;1;AT;CN;1;;;;HU1\r\n3;1;1;AT;CN;1;;;;HU2\r\n", true,
+       kSections2010 + kRtaHeader +
+           "00001;00000001;01;AT;CN;2;;;;HU1\r\n00002;00000001;01;AT;CN;1;;;;HU2\r\n"},
+      {"form 2012 ignores the partner; padding, upper-casing",
+       kOpening2012 + "1;1234567;1;de;cn;0,6;;1;1;X1\r\n2;01234567;01;DE;CN;0.6;;1;1;X2\r\n3;85;11;AT;US\r\n",
        true,
-       kSections2012 + kFtaHeader +
-           "00001;01234567;01;DE;CN;1;;2;2\r\n00002;00000085;11;AT;US;;;;\r\n00003;123456789;11;AT;US;1;;;"
-           "\r\n"},
+       kSections2012 + kFtaHeader + "00001;01234567;01;DE;CN;1;;2;2\r\n00002;00000085;11;AT;US;;;;\r\n"},
       {"totals: 0, 0.001, 1, negatives, cut not rounded",
        kOpening2012 + "1;1;1;AT;CN;0,001\r\n2;2;1;AT;CN;1\r\n3;3;1;AT;CN;-0,001\r\n4;4;1;AT;CN;-2,5\r\n"
                       "5;5;1;AT;CN;1,999;0,999;-1000;123456,789\r\n6;6;1;AT;CN;5\r\n7;6;1;AT;CN;-5\r\n8;8;1;"
@@ -226,12 +226,12 @@ TEST(Run, SpreadsheetExports) {
       {"Windows-1250: letters ISO-8859-2 has, and marks it has not",
        "0;1\r\n2012;12345678;12345678;2021;7;Szab\xF3 \x9E"
        "ofia;;;;;;;;\x84\x8A\x94 \x96 5 \x80 "
-       "\x8A\x9A\x8D\x9D\x8E\x9E\x8F\x9F;\r\n1;1\r\n1;87089997;11;at;\x9E;125,75\r\n",
+       "\x8A\x9A\x8D\x9D\x8E\x9E\x8F\x9F;\r\n1;1\r\n1;87089997;11;at;hu;125,75\r\n",
        true,
        kChapter0 + kIdentificationHeader +
            "2012;12345678;12345678;21;07;Szab\xF3 \xBE"
            "ofia;;;;;;;;?\xA9? ? 5 ? \xA9\xB9\xAB\xBB\xAE\xBE\xAC\xBC;\r\n\r\n" +
-           kChapter1 + kFtaHeader + "00001;87089997;11;AT;\xAE;125;;;\r\n"},
+           kChapter1 + kFtaHeader + "00001;87089997;11;AT;HU;125;;;\r\n"},
       {"bytes from 0xA0 up only: still ISO-8859-2",
        "0;1\r\n2012;12345678;12345678;2021;7;\xA9\xB9\xAB\xBB\xAE\xBE\xE1\xF5\xFB\r\n1;1\r\n", true,
        kChapter0 + kIdentificationHeader +
@@ -299,6 +299,129 @@ TEST(Run, NoIncompleteOrGarbledDeclarationIsASuccess) {
        entry(4, kInvalidSequence)},
   };
   for (const Case& row : rows) expectRun(row);
+}
+
+// Goods lines as bookkeepers' sheets hold them: each is written as the office can take it, left out when
+// it carries nothing, or reported naming the cell (the terminal's detail of the entry).
+TEST(Run, EveryGoodsLineWrittenHasItsKeyInTheFormTheOfficeTakes) {
+  const std::string good = "1;85171200;11;AT;CN;0,25;2;20;20;ATU12345678\r\n";
+  const std::string goodRow2010 = "00001;85171200;11;AT;CN;0.250;2;20;20;ATU12345678\r\n";
+  const std::string goodRow2012 = "00001;85171200;11;AT;CN;0.250;2;20;20\r\n";
+  const struct {
+    const char* name;
+    int form;
+    std::string items;  // after `good`
+    std::string rows;   // the item rows kept, or empty for the one entry on line 5
+    const char* message;
+    const char* detail;  // the entry's column and value on a terminal
+  } rows[] = {
+      {"a totals row", 2010, "\xC3\x96sszesen;;;;;1,5;;100;110\r\n", "", kIncompleteItem.c_str(),
+       "TEKOD: \"\""},
+      {"prepared rows with and without a row number", 2010,
+       "2;;;;;;;;0;;;;\r\n;;;;;0;0,000;;0\r\n3;;;;; 0 ;;0.0;-0\r\n", goodRow2010, nullptr, nullptr},
+      {"prepared rows on form 2012, a partner's column filled", 2012, "2;;;;;;;;0;AT1\r\n", goodRow2012,
+       nullptr, nullptr},
+      {"a prepared row with a partner is a goods line", 2010, "2;;;;;;;;0;AT1\r\n", "",
+       kIncompleteItem.c_str(), "TEKOD: \"\""},
+      {"a row without key cells that carries a quantity", 2012, "2;;;;;;;;5\r\n", "", kIncompleteItem.c_str(),
+       "TEKOD: \"\""},
+      {"a row without key cells with a quantity not a number", 2012, "2;;;;;x\r\n", "",
+       kIncompleteItem.c_str(), "TEKOD: \"\""},
+      {"a forgotten goods code", 2012, "2;;11;AT;CN;1\r\n", "", kIncompleteItem.c_str(), "TEKOD: \"\""},
+      {"a forgotten transaction code", 2012, "2;85171200;;AT;CN;1\r\n", "", kIncompleteItem.c_str(),
+       "UKOD: \"\""},
+      {"a forgotten member state, form 2010", 2010, "2;85171200;11;;CN;1;;;;AT1\r\n", "",
+       kIncompleteItem.c_str(), "RTA: \"\""},
+      {"a forgotten member state, form 2012", 2012, "2;85171200;11;;CN;1\r\n", "", kIncompleteItem.c_str(),
+       "FTA: \"\""},
+      {"an empty country of origin, form 2010", 2010, "2;85171200;11;AT;;1;;;;AT1\r\n", "",
+       kIncompleteItem.c_str(), "SZAORSZ: \"\""},
+      {"an empty country of origin, form 2012", 2012, "2;85171200;11;AT;;1\r\n",
+       goodRow2012 + "00002;85171200;11;AT;;1;;;\r\n", nullptr, nullptr},
+      {"codes of every wrong form at once", 2010,
+       "2;851712000;111;Ausztria;K\xC3\xADna;0,25;2;20;20;ATU 123 456 78\r\n", "", message::kInvalidItemCode,
+       "TEKOD: \"851712000\""},
+      {"a goods code with a letter O", 2012, "2;851712OO;11;AT;CN;1\r\n", "", message::kInvalidItemCode,
+       "TEKOD: \"851712OO\""},
+      {"a goods code of eight digits and a leading zero", 2012, "2;0 8517 1200;11;AT;CN;1\r\n", "",
+       message::kInvalidItemCode, "TEKOD: \"0 8517 1200\""},
+      {"a transaction code of three digits", 2012, "2;85171200;111;AT;CN;1\r\n", "",
+       message::kInvalidItemCode, "UKOD: \"111\""},
+      {"a transaction code with a letter", 2012, "2;85171200;1A;AT;CN;1\r\n", "", message::kInvalidItemCode,
+       "UKOD: \"1A\""},
+      {"a member state by its name", 2010, "2;85171200;11;Ausztria;CN;1;;;;AT1\r\n", "",
+       message::kInvalidItemCode, "RTA: \"Ausztria\""},
+      {"a member state of one letter", 2012, "2;85171200;11;A;CN;1\r\n", "", message::kInvalidItemCode,
+       "FTA: \"A\""},
+      {"a country of origin by its name", 2012, "2;85171200;11;AT;K\xC3\xADna;1\r\n", "",
+       message::kInvalidItemCode, "SZAORSZ: \"K\xC3\xADna\""},
+      {"a sharp s that upper-cases to two letters", 2012, "2;85171200;11;AT;\xC3\x9F;1\r\n", "",
+       message::kInvalidItemCode, "SZAORSZ: \"\xC3\x9F\""},
+      {"a quoted country with a digit", 2012, "2;\"85171200\";\"11\";\"AT\";\"C1\";1\r\n", "",
+       message::kInvalidItemCode, "SZAORSZ: \"C1\""},
+      {"columns shifted by one: a quantity as the partner", 2010,
+       "2;85171200;01;AT;CN;7;0,25;2;20;20;ATU12345678\r\n", "", message::kInvalidItemCode, "PADO: \"20\""},
+      {"a partner of digits", 2010, "2;85171200;11;AT;CN;1;;;;12345678\r\n", "", message::kInvalidItemCode,
+       "PADO: \"12345678\""},
+      {"a partner of one letter", 2010, "2;85171200;11;AT;CN;1;;;;A\r\n", "", message::kInvalidItemCode,
+       "PADO: \"A\""},
+      {"a partner of any form on form 2012 is not read", 2012, "2;85171200;12;AT;CN;1;;;;20\r\n",
+       goodRow2012 + "00002;85171200;12;AT;CN;1;;;\r\n", nullptr, nullptr},
+      {"an empty partner, a partner with blanks beyond its country", 2010,
+       "2;85171200;11;AT;CN;1\r\n3;85171200;11;at;cn;1;;;;atu 1234 5678\r\n",
+       goodRow2010 + "00002;85171200;11;AT;CN;1;;;;\r\n00003;85171200;11;AT;CN;1;;;;ATU 1234 5678\r\n",
+       nullptr, nullptr},
+      {"a line of zeros with a goods code is still a goods line", 2012, "2;84713000;11;AT;CN;0;0;0;0\r\n",
+       goodRow2012 + "00002;84713000;11;AT;CN;;;;\r\n", nullptr, nullptr},
+      {"the goods code as the nomenclature prints it", 2012,
+       "2;8471 30 00;11;AT;CN;1\r\n3;84713000;11;AT;CN;2\r\n4;\"8471 30 00\";11;AT;CN;4\r\n5;8471 "
+       "3;1;AT;CN;8\r\n",
+       goodRow2012 + "00002;84713000;11;AT;CN;7;;;\r\n00003;00084713;01;AT;CN;8;;;\r\n", nullptr, nullptr},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    const std::string input = (row.form == 2010 ? kOpening2010 : kOpening2012) + good + row.items;
+    const std::string sections = row.form == 2010 ? kSections2010 + kRtaHeader : kSections2012 + kFtaHeader;
+    ScratchFolder folder;
+    const Converted result = convertBytes(folder, input);
+    if (row.message == nullptr) {
+      expectOnlyKept(result, true, sections + row.rows);
+      continue;
+    }
+    expectOnlyKept(result, false, entry(5, row.message));
+    ASSERT_EQ(result.outcome.entries.first.size(), 1u);
+    const std::string heading = "5. sor / line 5 " + std::string(row.detail) + "\n ";
+    EXPECT_EQ(terminalText(result.outcome.entries.first[0]).substr(0, heading.size()), heading);
+  }
+}
+
+// Two LibreOffice saves of real sheets, byte for byte: a totals row under the items, and rows a template
+// prepared below them whose formulas give 0.
+TEST(Run, TotalsRowsAndPreparedRowsOfRealSaves) {
+  const Case rows[] = {
+      {"totals-row.csv",
+       "0;1\n2010;98765432;98765432;2021;3;Nagy;;;;;;;;;\n1;1\n1;08471300;11;DE;CN;1,5;;100;110;DE123456789\n"
+       "\xC3\x96sszesen;;;;;1,5;;100;110\n",
+       false, entry(5, kIncompleteItem)},
+      {"template-zero-rows.csv",
+       "0;1\n2010;24681357;24681357;2021;7;Nagy;;;;;;;;;\n1;1\n1;85171200;11;AT;CN;37,25;1;113,5;120,5;"
+       "AT100000001\n2;;;;;;;;0;;;;\n3;;;;;;;;0;;;;\n",
+       true,
+       sections("2010;24681357;24681357;21;07;Nagy;;;;;;;;;") + kRtaHeader +
+           "00001;85171200;11;AT;CN;37;1;113;120;AT100000001\r\n"},
+  };
+  for (const Case& row : rows) expectRun(row);
+}
+
+// The data provider's identifier is eight digits, not any eight characters.
+TEST(Run, TheProvidersIdentifierIsEightDigits) {
+  for (const char* identifier : {"ABCDEFGH", "1234567X", "1234 678",
+                                 "\xEF\xBC\x91\xEF\xBC\x92"
+                                 "345678"}) {
+    const std::string id = identifier;
+    expectRun(
+        {identifier, "0;1\r\n2010;" + id + ";" + id + ";2021;6\r\n1;1\r\n", false, entry(2, kBadProvider)});
+  }
 }
 
 TEST(Run, LineEndsGiveTheSameResult) {
@@ -390,7 +513,6 @@ TEST(Run, IdentificationValues) {
       {"2012;12345678;12345678;2021;3", "2012;12345678;12345678;21;03;;;;;;;;;;"},
       {"2010;12345678;12345678;21;7", "2010;12345678;12345678;21;07;;;;;;;;;;"},
       {"2010;12345678;12345678;021;12", "2010;12345678;12345678;21;12;;;;;;;;;;"},
-      {"2010;ABCDEFGH;ABCDEFGH;2021;1", "2010;ABCDEFGH;ABCDEFGH;21;01;;;;;;;;;;"},
       {"2010;12345678;12345678;2021;1;a;b;c;d;e;f;g;h;i;0042;extra;more",
        "2010;12345678;12345678;21;01;a;b;c;d;e;f;g;h;i;42"},
       {"2010;12345678;12345678;2021;1;;;;;;;;;;0", "2010;12345678;12345678;21;01;;;;;;;;;;"},
@@ -460,14 +582,14 @@ TEST(Run, Utf8WithAndWithoutMarkAndIso88592GiveTheSameIso88592Output) {
       "# Kereskedelmi adatok, június\r\n0;1\r\n"
       "2010;12345678;12345678;2021;6;Kovács Ödön;pénzügyi előadó;+36 1 234 5678;odon@példa.hu;Szűcs Éva;"
       "ügyvezető;;;Árvíztűrő tükörfúrógép;1\r\n1;1\r\n"
-      "1;8471300;11;de;öő;1,5;;100;110;hu-ű\r\n2;8471300;11;DE;ÖŐ;1;;;;HU-Ű\r\n3;8471300;11;at;straße;1;;;;"
-      "\r\n";
+      "1;8471300;11;de;hu;1,5;;100;110;hu-öőű\r\n2;8471300;11;DE;HU;1;;;;HU-ÖŐŰ\r\n3;8471300;11;at;hu;1;;;;"
+      "destraße\r\n";
   const std::string expected =
       kChapter0 + kIdentificationHeader +
       "2010;12345678;12345678;21;06;Kovács Ödön;pénzügyi előadó;+36 1 234 5678;odon@példa.hu;Szűcs Éva;"
       "ügyvezető;;;Árvíztűrő tükörfúrógép;1\r\n\r\n" +
       kChapter1 + kRtaHeader +
-      "00001;08471300;11;DE;ÖŐ;2;;100;110;HU-Ű\r\n00002;08471300;11;AT;STRASSE;1;;;;\r\n";
+      "00001;08471300;11;DE;HU;2;;100;110;HU-ÖŐŰ\r\n00002;08471300;11;AT;HU;1;;;;DESTRASSE\r\n";
   const struct {
     const char* name;
     std::string input;
