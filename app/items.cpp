@@ -127,6 +127,38 @@ bool startsWithCountry(FieldText<Unit> field) {
   return field.length >= 2 && isLetterUnit(field.units[0]) && isLetterUnit(field.units[1]);
 }
 
+// Eight ASCII digits: a word at a time, for the bytes of a plain line (all below 0x80). A byte below '0'
+// borrows and one above '9' carries into its high bit.
+bool isEightDigits(const char* bytes) {
+  uint64_t word;
+  std::memcpy(&word, bytes, sizeof word);
+  return (((word - 0x3030303030303030u) | (word + 0x4646464646464646u)) & 0x8080808080808080u) == 0;
+}
+
+// TEKOD of up to eight digits once its blanks are dropped; a TEKOD with blanks is then the digits, which
+// `room` holds.
+template <typename Unit>
+bool isGoodsCode(FieldText<Unit>& goods, Unit (&room)[8]) {
+  if constexpr (sizeof(Unit) == 1) {
+    // Nearly every goods code, as the office lists it.
+    if (goods.length == 8 && isEightDigits(goods.units)) return true;
+  }
+  uint32_t digits = 0;
+  bool blanks = false;
+  for (uint32_t i = 0; i < goods.length; ++i) {
+    const Unit unit = goods.units[i];
+    if (isDigitUnit(unit) && digits < 8) {
+      room[digits++] = unit;
+    } else if (unit == Unit(' ')) {
+      blanks = true;
+    } else {
+      return false;
+    }
+  }
+  if (blanks) goods = {room, digits};
+  return true;
+}
+
 // What the checks make of a line's key cells: a goods line to merge (its TEKOD without blanks), a
 // line that carries nothing, or a line to report at `column`.
 enum class KeyVerdict { Goods, Nothing, MissingCell, WrongForm };
@@ -170,18 +202,7 @@ KeyCheck checkItemKey(const RunContext& run, FieldText<Unit> (&texts)[kItemColum
   if (member.length == 0) return {KeyVerdict::MissingCell, MEMBER_STATE};
   if (withPartner && origin.length == 0) return {KeyVerdict::MissingCell, SZAORSZ};
 
-  uint32_t digits = 0;
-  bool blanks = false;
-  for (uint32_t i = 0; i < goods.length; ++i) {
-    const Unit unit = goods.units[i];
-    if (isDigitUnit(unit) && digits < 8) {
-      goodsRoom[digits++] = unit;
-    } else if (unit == Unit(' ')) {
-      blanks = true;
-    } else {
-      return {KeyVerdict::WrongForm, TEKOD};
-    }
-  }
+  if (!isGoodsCode(texts[TEKOD], goodsRoom)) return {KeyVerdict::WrongForm, TEKOD};
   if (transaction.length > 2 || !isDigitUnit(transaction.units[0]) ||
       !isDigitUnit(transaction.units[transaction.length - 1])) {
     return {KeyVerdict::WrongForm, UKOD};
@@ -191,7 +212,6 @@ KeyCheck checkItemKey(const RunContext& run, FieldText<Unit> (&texts)[kItemColum
     return {KeyVerdict::WrongForm, SZAORSZ};
   }
   if (withPartner && partner.length != 0 && !startsWithCountry(partner)) return {KeyVerdict::WrongForm, PADO};
-  if (blanks) texts[TEKOD] = {goodsRoom, digits};
   return {KeyVerdict::Goods};
 }
 

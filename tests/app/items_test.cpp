@@ -101,6 +101,27 @@ TEST(ItemStep, KeysReadFromBytesAndFromUnitsMeet) {
   EXPECT_EQ(records[3].goodsCode, UString(u"84713000"));
 }
 
+// A goods code of eight characters with any printable ASCII character at any place: a goods line only when
+// that character is a digit, read from the line's bytes as from its units (quoted).
+TEST(ItemStep, AGoodsCodeOfEightCharactersIsEightDigits) {
+  for (char c = 0x21; c < 0x7F; ++c) {
+    if (c == ';' || c == ',' || c == '"') continue;
+    for (std::size_t at = 0; at < 8; ++at) {
+      std::string goods = "84713000";
+      goods[at] = c;
+      for (const std::string& cell : {goods, "\"" + goods + "\""}) {
+        SCOPED_TRACE(cell);
+        ItemRun item(2012);
+        ASSERT_NE(item.run.errors, nullptr);
+        handle(item.run, "1;" + cell + ";11;AT;CN;1");
+        const bool digit = c >= '0' && c <= '9';
+        EXPECT_EQ(item.run.ok, digit);
+        EXPECT_EQ(item.run.items.records().size(), digit ? 1u : 0u);
+      }
+    }
+  }
+}
+
 // Countries of two letters and partners of every length up to three words, of any printable ASCII but the
 // separators and the quote after their country: a plain line packs them from its bytes, upper-casing a word
 // at a time; the same cells quoted are read as units and upper-cased by toUpper. Both must meet in one
