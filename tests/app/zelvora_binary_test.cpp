@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cstdio>
 #include <string>
 
 #include "latin2.h"
@@ -397,7 +398,9 @@ TEST(Program, EntriesSayWhyTheCellWasRefused) {
       {"1;1;1;AT;CN;+5", " KGM: \"+5\"", kInvalidNumber, "pluszjel (+)\na plus sign (+)"},
       {"1;1;1;AT;CN;=H4*1,02", " KGM: \"=H4*1,02\"", kInvalidNumber,
        "egyenlőségjel (=): szövegként mentett képlet\nan equals sign (=): a formula saved as text"},
+      {"1;1;1;AT;CN;1,000.5", " KGM: \"1,000.5\"", kInvalidNumber, kSecondSeparator},
       {"1;1;1;AT;CN;kb. 12", " KGM: \"kb. 12\"", kInvalidNumber, "betű: k\na letter: k"},
+      {"1;1;1;AT;CN;0,5 kg", " KGM: \"0,5 kg\"", kInvalidNumber, "betű: k\na letter: k"},
       {"1;1;1;AT;CN;1;;1 200 Ft", " SZAOSSZ: \"1 200 Ft\"", kInvalidNumber, "betű: F\na letter: F"},
       {"T_SORSZ;TEKOD;UKOD;FTA;SZAORSZ;KGM;KIEGME;SZAOSSZ;STAERT", " KGM: \"KGM\"", kInvalidNumber,
        "betű: K\na letter: K"},
@@ -425,6 +428,54 @@ TEST(Program, EntriesSayWhyTheCellWasRefused) {
   EXPECT_EQ(ran.status, 1);
   EXPECT_EQ(ran.err, kJuneErrors + entries);
   EXPECT_EQ(readBytes(folder.path() / "june-error.txt"), asReportFile(entries));
+}
+
+// The guides' number rules on files: each quantity alone on a goods line, negated so that its total is
+// written with three decimals whatever its size.
+TEST(Program, QuantitiesAreReadAsTheGuidesSay) {
+  const struct {
+    const char* cell;
+    const char* written;  // the total of the negated cell
+  } rows[] = {
+      {"1,250", "-1.250"},  // a single separator is the decimal separator
+      {"1.250", "-1.250"},       {"1250,5", "-1250.500"},
+      {"1 250", "-1250.000"},                                // plain spaces between digit groups are read
+      {"0,5", "-0.500"},         {"12,3456789", "-12.345"},  // seven decimals, cut to the thousandth
+      {" 0,9999999 ", "-0.999"},
+  };
+  std::string input = "0;1\n2012;12345678;12345678;2021;6\n1;1\n";
+  std::string items;
+  int row = 0;
+  for (const auto& each : rows) {
+    ++row;
+    input += std::to_string(row) + ";" + std::to_string(row) + ";1;AT;CN;-" + each.cell + "\n";
+    char key[32];
+    std::snprintf(key, sizeof key, "%05d;%08d;01;AT;CN;", row, row);
+    items += key + std::string(each.written) + ";;;\r\n";
+  }
+  ScratchFolder folder;
+  writeBytes(folder.path() / "june.csv", input);
+  const Ran ran = runProgram(folder, "june.csv");
+  EXPECT_EQ(ran.status, 0) << ran.err;
+  const std::string output = readBytes(folder.path() / "june-output.csv");
+  EXPECT_EQ(output.substr(output.find("{T_SORSZ")),
+            "{T_SORSZ;TEKOD;UKOD;FTA;SZAORSZ;KGM;KIEGME;SZAOSSZ;STAERT}\r\n" + items);
+}
+
+// A real Excel save with digit grouping: the no-break space is refused, and the terminal says what it is.
+TEST(Program, TheSpreadsheetsDigitGroupingIsRefusedWithItsReason) {
+  ScratchFolder folder;
+  const char* source = std::getenv("ZELVORA_SOURCE_DIR");
+  ASSERT_NE(source, nullptr);
+  std::filesystem::copy_file(
+      std::filesystem::path(source) / "tests" / "app" / "saves" / "excel-digit-grouping.csv",
+      folder.path() / "june.csv");
+  const Ran ran = runProgram(folder, "june.csv");
+  EXPECT_EQ(ran.status, 1);
+  EXPECT_EQ(ran.err,
+            kJuneErrors + entry(13, " KGM: \"1\u00A0250,4\"", kInvalidNumber,
+                                "nem törő szóköz: a táblázatkezelő számcsoportosítása; kapcsolja "
+                                "ki\na no-break space: digit grouping of the spreadsheet; turn it off"));
 }
 
 }  // namespace
