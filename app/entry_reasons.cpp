@@ -2,6 +2,7 @@
 #include "app/entry_reasons.h"
 
 #include <cstdio>
+#include <iterator>
 #include <limits>
 
 #include "app/messages.h"

@@ -43,17 +43,21 @@ TEST(DerivedName, PathsOfAnyLength) {
             "/" + folder + ".x/" + folder + "-output.csv");
 }
 
+// Two inputs by their places in the list, or none.
+using Pair = std::optional<std::pair<std::size_t, std::size_t>>;
+
+// A list of inputs and the pair that a check should find in it.
+struct InputsRow {
+  const char* what;
+  std::vector<std::filesystem::path> inputs;
+  Pair expected;
+};
+
 TEST(CollidingInputs, InputsThatWouldShareTheirResultNames) {
   ScratchFolder folder;
   const std::filesystem::path here = folder.path();
   std::filesystem::create_directories(here / "a" / "b");
-  using Pair = std::optional<std::pair<std::size_t, std::size_t>>;
-  struct Row {
-    const char* what;
-    std::vector<std::filesystem::path> inputs;
-    Pair expected;
-  };
-  std::vector<Row> rows = {
+  std::vector<InputsRow> rows = {
       {"one file", {here / "june.csv"}, std::nullopt},
       {"different names", {here / "june.csv", here / "july.csv", here / "a" / "june.csv"}, std::nullopt},
       {"same name, other extension", {here / "june.csv", here / "june.txt"}, Pair({0, 1})},
@@ -90,12 +94,8 @@ TEST(InputGivenAsResult, AnInputThatIsTheResultNameOfAnother) {
   ScratchFolder folder;
   const std::filesystem::path here = folder.path();
   std::filesystem::create_directories(here / "a" / "b");
-  using Pair = std::optional<std::pair<std::size_t, std::size_t>>;
-  const struct {
-    const char* what;
-    std::vector<std::filesystem::path> inputs;
-    Pair expected;  // the input whose result is given, then the result given
-  } rows[] = {
+  // The input whose result is given, then the result given.
+  const InputsRow rows[] = {
       {"a result alone", {here / "june-output.csv"}, std::nullopt},
       {"the declaration and its output", {here / "june.csv", here / "june-output.csv"}, Pair({0, 1})},
       {"the report before its declaration", {here / "june-error.txt", here / "june.csv"}, Pair({1, 0})},
