@@ -114,7 +114,12 @@ std::string characterName(char32_t c) {
   const bool printable = c > 0x20 && !(c >= 0x7F && c <= 0xA0) && !(c >= 0xD800 && c <= 0xDFFF) &&
                          !isWhiteSpace(static_cast<int32_t>(c));
   if (!printable) return code;
-  return "\"" + utf8Of(c) + "\" (" + code + ")";
+  std::string name = "\"";
+  name += utf8Of(c);
+  name += "\" (";
+  name += code;
+  name += ')';
+  return name;
 }
 
 // The value's characters, surrogate pairs joined.
