@@ -74,7 +74,9 @@ std::string terminalText(const ReportEntry& entry) {
   }
   text += "\n ";
   text += utf8FromLatin2(entry.message);
-  text += "\n\n";
+  text += '\n';
+  text += reasonTerminalText(entry.reason);
+  text += '\n';
   return text;
 }
 

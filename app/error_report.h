@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/entry_reasons.h"
 #include "text/ustring.h"
 
 // One problem found in the input. An entry about one cell names its column as the header spells it and
@@ -16,6 +17,8 @@ struct ReportEntry {
   std::string column;
   UString value;  // at most kShownValueUnits units; `valueCut` when the cell was longer
   bool valueCut = false;
+  // Shown on a terminal under the message; the report file leaves it out.
+  EntryReason reason{};
 };
 
 // The longest cell value an entry holds; a longer one is cut and shown with "...".
@@ -44,8 +47,8 @@ std::string reportFileText(const ReportEntry& entry);
 void writeErrorEntry(std::FILE* errorFile, int32_t lineNumber, const char* message);
 
 // The entry for a terminal, in UTF-8 with LF line ends: the report's layout, and behind the line number
-// the column and the value as read (` KGM: "1.250,5"`). Control characters of the value are shown as
-// U+FFFD, so a cell can never drive the terminal.
+// the column and the value as read (` KGM: "1.250,5"`), and under the message the reason when the entry
+// has one. Control characters of the value are shown as U+FFFD, so a cell can never drive the terminal.
 std::string terminalText(const ReportEntry& entry);
 // The terminal's line for the entries not shown, `more` of them; UTF-8.
 std::string terminalMoreText(uint64_t more);

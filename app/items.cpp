@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/entry_reasons.h"
 #include "app/messages.h"
 #include "app/platform.h"
 #include "app/quantity.h"
@@ -217,13 +218,24 @@ KeyCheck checkItemKey(const RunContext& run, FieldText<Unit> (&texts)[kItemColum
 
 // Entries are written under the line's number once the lines before it have been merged, so they keep
 // line order.
-void reportItemLine(RunContext& run, const char* message) {
+void reportItemLine(RunContext& run, const char* message, EntryReason reason = {}) {
   settleItems(run);
-  run.report(message);
+  run.report(message, std::move(reason));
 }
-void reportItemCell(RunContext& run, const char* message, std::size_t column, const UString& value) {
+void reportItemCell(RunContext& run, const char* message, std::size_t column, const UString& value,
+                    EntryReason reason = {}) {
   settleItems(run);
-  run.report(message, columnName(run, column), value);
+  run.report(message, columnName(run, column), value, std::move(reason));
+}
+
+// The columns up to SZAORSZ that a line of `count` fields does not reach, as the header spells them.
+EntryReason missingColumns(const RunContext& run, std::size_t count) {
+  EntryReason reason{Reason::EmptyColumns, {}};
+  for (std::size_t column = count; column <= SZAORSZ; ++column) {
+    if (!reason.detail.empty()) reason.detail += ", ";
+    reason.detail += columnName(run, column);
+  }
+  return reason;
 }
 
 // The quantities and the key of a line that passed the checks, from the line's bytes or units, merged.
@@ -251,7 +263,8 @@ LineOutcome mergeItemLine(RunContext& run, const LineFields& fields, const Unit*
       quantities[column] = parseQuantity(texts[KGM + column].units, texts[KGM + column].length);
     }
   } catch (const Exception&) {
-    reportItemCell(run, message::kInvalidNumber, KGM + column, fields.text(KGM + column));
+    const UString value = fields.text(KGM + column);
+    reportItemCell(run, message::kInvalidNumber, KGM + column, value, invalidNumberReason(value));
     return LineOutcome::Continue;
   }
 
@@ -305,7 +318,7 @@ LineOutcome handleItemLine(RunContext& run, const LineFields& fields) {
   // One or two fields: a repeated chapter line or a stray note. Three or four: a goods line cut short.
   if (fields.count < 3) return LineOutcome::Continue;
   if (fields.count < 5) {
-    reportItemLine(run, message::kIncompleteItemLine);
+    reportItemLine(run, message::kIncompleteItemLine, missingColumns(run, fields.count));
     return LineOutcome::Continue;
   }
   // A plain ASCII line is read from its bytes, any other from its units, by the same steps.
@@ -316,7 +329,7 @@ LineOutcome handleItemLine(RunContext& run, const LineFields& fields) {
 void settleItems(RunContext& run) {
   for (int32_t lineNumber : run.items.settle()) {
     // A total out of range has no single cell to point at.
-    run.record(ReportEntry{lineNumber, message::kInvalidNumber, {}, {}, false});
+    run.record(ReportEntry{lineNumber, message::kInvalidNumber, {}, {}, false, {Reason::TotalTooLarge, {}}});
   }
 }
 

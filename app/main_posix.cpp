@@ -2,7 +2,9 @@
 // and after a run with errors the first entries of its report, as UTF-8.
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/messages.h"
@@ -29,6 +31,19 @@ void print(std::FILE* stream, const std::string& text) {
   std::fwrite(text.data(), 1, text.size(), stream);
 }
 
+// A message of the command line itself (UTF-8 lines, each ended by LF), every line headed by the program's
+// name, as GNU tools head theirs.
+std::string commandLineText(const std::string& lines) {
+  std::string headed;
+  for (std::size_t start = 0; start < lines.size();) {
+    const std::size_t end = lines.find('\n', start);
+    headed += "zelvora: ";
+    headed += lines.substr(start, end + 1 - start);
+    start = end + 1;
+  }
+  return headed;
+}
+
 // What the command line asks for: the first of --help and --version wins over converting.
 enum class Request { Convert, Help, Version };
 
@@ -44,9 +59,23 @@ struct CommandLine {
 
 // A wrong command line: what was wrong and where to read more, on standard error, exit status 2.
 int usageError(const std::string& utf8Text) {
-  print(stderr, utf8Text);
+  print(stderr, commandLineText(utf8Text));
   print(stderr, terminalText(message::kSeeHelp));
   return 2;
+}
+
+// The long option that `argument` ("--" and a name) names: its whole name or a prefix of exactly one, as GNU
+// tools take them ("--hel"); null for none or several.
+const char* longOption(const char* argument) {
+  static const char* const kNames[] = {"help", "version", "quiet"};
+  const std::string_view given(argument + 2);
+  const char* named = nullptr;
+  for (const char* name : kNames) {
+    if (!std::string_view(name).starts_with(given)) continue;
+    if (named != nullptr) return nullptr;
+    named = name;
+  }
+  return named;
 }
 
 // Reads every argument before any file is touched, so a wrong command line converts nothing. Options may
@@ -64,13 +93,13 @@ int parse(int argc, char** argv, CommandLine& line) {
       optionsEnded = true;
     } else if (std::strcmp(argument, "-") == 0) {
       return usageError(terminalText(message::kStandardInput));
-    } else if (std::strcmp(argument, "--help") == 0) {
-      line.ask(Request::Help);
-    } else if (std::strcmp(argument, "--version") == 0) {
-      line.ask(Request::Version);
-    } else if (std::strcmp(argument, "--quiet") == 0) {
-      line.quiet = true;
-    } else if (argument[1] != '-') {
+    } else if (argument[1] == '-') {
+      const char* name = longOption(argument);
+      if (name == nullptr) return usageError(fillPath(terminalText(message::kUnknownOption), argument));
+      if (name[0] == 'h') line.ask(Request::Help);
+      if (name[0] == 'v') line.ask(Request::Version);
+      if (name[0] == 'q') line.quiet = true;
+    } else {
       for (const char* letter = argument + 1; *letter != '\0'; ++letter) {
         if (*letter == 'h') {
           line.ask(Request::Help);
@@ -85,16 +114,18 @@ int parse(int argc, char** argv, CommandLine& line) {
           return usageError(fillPath(terminalText(message::kUnknownOption), shown));
         }
       }
-    } else {
-      return usageError(fillPath(terminalText(message::kUnknownOption), argument));
     }
   }
   return 0;
 }
 
-}  // namespace
+// The one closing text that does not name the file it is about.
+bool namesItsFile(const RunOutcome& outcome) {
+  return outcome.closingText != message::kFileNotFound;
+}
 
-int main(int argc, char** argv) {
+// What the command line asks for, up to the last text written; the exit status.
+int run(int argc, char** argv) {
   CommandLine line;
   if (const int status = parse(argc, argv, line); status != 0) return status;
   if (line.request == Request::Help) {
@@ -102,15 +133,18 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (line.request == Request::Version) {
-    print(stdout, std::string("zelvora ") + ZELVORA_VERSION_TEXT + "\n");
+    print(stdout, "zelvora " ZELVORA_VERSION_TEXT "\n" ZELVORA_COPYRIGHT_TEXT
+                  "\nLicense: " ZELVORA_LICENSE_TEXT "\n");
     return 0;
   }
   if (line.files.empty()) {
     print(stderr, terminalText(message::kUsage));
     return 2;
   }
-  if (const std::string clash = sameResultNamesText({line.files.begin(), line.files.end()}); !clash.empty()) {
-    print(stderr, terminalText(clash));
+  const std::vector<std::filesystem::path> inputs(line.files.begin(), line.files.end());
+  for (const std::string& refusal : {sameResultNamesText(inputs), resultGivenAsInputText(inputs)}) {
+    if (refusal.empty()) continue;
+    print(stderr, commandLineText(terminalText(refusal)));
     return 2;
   }
   const bool named = line.files.size() > 1;
@@ -119,7 +153,7 @@ int main(int argc, char** argv) {
     const RunOutcome outcome = runConversion(std::filesystem::path(file));
     std::FILE* stream = outcome.icon == RunIcon::Information ? stdout : stderr;
     // Which file a text is about, as `ls` heads the listing of each of several folders.
-    if (named) print(stream, std::string(file) + ":\n");
+    if (named || !namesItsFile(outcome)) print(stream, std::string(file) + ":\n");
     print(stream, terminalText(outcome.closingText));
     if (!line.quiet) {
       for (const ReportEntry& entry : outcome.entries.first) print(stderr, terminalText(entry));
@@ -132,4 +166,21 @@ int main(int argc, char** argv) {
     if (outcome.exitStatus != 0) status = 1;
   }
   return status;
+}
+
+// Standard output closed, and both streams checked, as coreutils close them: a text that could not be
+// written (a full disk, a closed pipe where SIGPIPE is ignored) makes the exit status at least 1. The
+// results on disk stay as the runs left them.
+int closeStreams(int status) {
+  bool outputFailed = std::fflush(stdout) != 0 || std::ferror(stdout) != 0;
+  outputFailed = std::fclose(stdout) != 0 || outputFailed;
+  if (outputFailed) print(stderr, commandLineText(terminalText(message::kStandardOutputNotWritten)));
+  const bool errorsFailed = std::fflush(stderr) != 0 || std::ferror(stderr) != 0;
+  return (outputFailed || errorsFailed) && status == 0 ? 1 : status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  return closeStreams(run(argc, argv));
 }

@@ -23,7 +23,7 @@ inline constexpr const char* kInvalidNumber =
 // A quoted cell holds a ';' in a field that is written to the declaration file, whose separator it is.
 inline constexpr const char* kSemicolonInCell =
     "A cell\xE1"
-    "ban pontosvessz\xF5 \xE1ll, amelyet a bevall\xE1sf\xE1jl nem tud t\xE1rolni.\n"
+    "ban pontosvessz\xF5 \xE1ll, amelyet a nyilatkozatf\xE1jl nem tud t\xE1rolni.\n"
     "The cell holds a semicolon, which the declaration file cannot hold.";
 // A quoted cell of an item line goes on over a line end: no item cell holds one, so most likely a quote
 // was opened by mistake and took the lines after it.
@@ -91,6 +91,14 @@ inline constexpr const char* kCannotDelete =
 inline constexpr const char* kSameResultNames =
     "K\xE9t f\xE1jl eredm\xE9nye ugyanazt a nevet kapn\xE1, nevezze \xE1t az egyiket: %s \xE9s %s\n"
     "Two files would give results of the same name, rename one of them: %s and %s";
+// One input of a command line is the result name of another ("june.csv" and "june-output.csv"): converting
+// both would read a result as a declaration, or race for it. "%s" receives the input, then the result given.
+inline constexpr const char* kResultGivenAsInput =
+    "Az egyik f\xE1jl a m\xE1sik eredm\xE9nye, ez\xE9rt nem lehet bemenet: %s \xE9s %s\n"
+    "One file is the result of the other and cannot be an input: %s and %s";
+// A closing text or an entry could not be written to standard output (a full disk, a closed pipe).
+inline constexpr const char* kStandardOutputNotWritten =
+    "A szabv\xE1nyos kimenet nem \xEDrhat\xF3\nStandard output could not be written";
 inline constexpr const char* kPathTooLong =
     "A kiv\xE1lasztott f\xE1jl el\xE9r\xE9si \xFAtja t\xFAl hossz\xFA.\nThe path of the chosen file is too "
     "long.";

@@ -10,14 +10,17 @@
 
 namespace {
 
-// One spelling per result name: the folder resolved through "..", "." and links, then the derived name.
-std::filesystem::path resultIdentity(const std::filesystem::path& input) {
-  const std::filesystem::path derived = derivedPath(input, kOutputSuffix);
+// One spelling per file name: the folder resolved through "..", "." and links, then the name.
+std::filesystem::path nameIdentity(const std::filesystem::path& name) {
   std::error_code error;
   std::filesystem::path folder =
-      std::filesystem::weakly_canonical(std::filesystem::absolute(derived, error).parent_path(), error);
-  if (error) folder = derived.parent_path().lexically_normal();
-  return folder / derived.filename();
+      std::filesystem::weakly_canonical(std::filesystem::absolute(name, error).parent_path(), error);
+  if (error) folder = name.parent_path().lexically_normal();
+  return folder / name.filename();
+}
+
+std::filesystem::path resultIdentity(const std::filesystem::path& input) {
+  return nameIdentity(derivedPath(input, kOutputSuffix));
 }
 
 std::string shown(const std::filesystem::path& path) {
@@ -43,4 +46,25 @@ std::string sameResultNamesText(const std::vector<std::filesystem::path>& inputs
   const auto pair = collidingInputs(inputs);
   if (!pair) return std::string();
   return fillPaths(message::kSameResultNames, shown(inputs[pair->first]), shown(inputs[pair->second]));
+}
+
+std::optional<std::pair<std::size_t, std::size_t>> inputGivenAsResult(
+    const std::vector<std::filesystem::path>& inputs) {
+  std::map<std::filesystem::path, std::size_t> results;
+  for (std::size_t i = 0; i < inputs.size(); ++i) {
+    for (std::string_view suffix : {kOutputSuffix, kErrorSuffix}) {
+      results.emplace(nameIdentity(derivedPath(inputs[i], suffix)), i);
+    }
+  }
+  for (std::size_t i = 0; i < inputs.size(); ++i) {
+    const auto found = results.find(nameIdentity(inputs[i]));
+    if (found != results.end()) return std::pair{found->second, i};
+  }
+  return std::nullopt;
+}
+
+std::string resultGivenAsInputText(const std::vector<std::filesystem::path>& inputs) {
+  const auto pair = inputGivenAsResult(inputs);
+  if (!pair) return std::string();
+  return fillPaths(message::kResultGivenAsInput, shown(inputs[pair->first]), shown(inputs[pair->second]));
 }

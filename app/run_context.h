@@ -32,10 +32,14 @@ struct RunContext {
   ReportEntries entries;
 
   // Every reported problem is an entry under the current line number and a cleared ok flag.
-  void report(const char* message) { record(ReportEntry{lineNumber, message, {}, {}, false}); }
+  void report(const char* message, EntryReason reason = {}) {
+    record(ReportEntry{lineNumber, message, {}, {}, false, std::move(reason)});
+  }
   // A problem with one cell: the column as the header spells it and the cell as read.
-  void report(const char* message, const char* column, const UString& value) {
-    record(cellEntry(lineNumber, message, column, value));
+  void report(const char* message, const char* column, const UString& value, EntryReason reason = {}) {
+    ReportEntry entry = cellEntry(lineNumber, message, column, value);
+    entry.reason = std::move(reason);
+    record(std::move(entry));
   }
   // An entry for a line before the current one (lines merged late by the item table).
   void record(ReportEntry entry) {

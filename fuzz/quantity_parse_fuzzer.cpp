@@ -1,10 +1,12 @@
 // Fuzz target: parseQuantity against a model computed in 128-bit arithmetic, and the same number written
-// with the other decimal separator or with blanks between its units.
+// with the other decimal separator or with blanks between its units; every text it refuses under the
+// length limit has a reason the terminal can give.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
+#include "app/entry_reasons.h"
 #include "app/quantity.h"
 #include "fuzz/fuzz_support.h"
 #include "text/exception.h"
@@ -70,6 +72,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   std::vector<char16_t> units = fuzz::unitsFromBytes(data, size);
   Outcome outcome = parsed(fuzz::textOf(units));
   FUZZ_CHECK(outcome == model(units));
+  if (outcome.rejected && units.size() < 1000) {
+    FUZZ_CHECK(invalidNumberReason(fuzz::textOf(units)).reason != Reason::None);
+  }
 
   // A decimal point and a decimal comma mean the same.
   std::vector<char16_t> swapped = units;

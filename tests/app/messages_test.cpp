@@ -34,7 +34,7 @@ TEST(Messages, EveryTextIsTheIso88592FormOfItsUtf8Wording) {
        "A sorban NUL bájt áll, ezért a fájl hátralévő részét nem dolgoztuk fel.\nThe line contains a NUL "
        "byte, so the rest of the file was not processed."},
       {message::kSemicolonInCell,
-       "A cellában pontosvessző áll, amelyet a bevallásfájl nem tud tárolni.\nThe cell holds a semicolon, "
+       "A cellában pontosvessző áll, amelyet a nyilatkozatfájl nem tud tárolni.\nThe cell holds a semicolon, "
        "which the declaration file cannot hold."},
       {message::kLineBreakInItemCell,
        "A tételsor egyik cellájában sortörés áll; ellenőrizze az idézőjeleket.\nA cell of the item line "
@@ -72,6 +72,11 @@ TEST(Messages, EveryTextIsTheIso88592FormOfItsUtf8Wording) {
       {message::kSameResultNames,
        "Két fájl eredménye ugyanazt a nevet kapná, nevezze át az egyiket: %s és %s\nTwo files would give "
        "results of the same name, rename one of them: %s and %s"},
+      {message::kResultGivenAsInput,
+       "Az egyik fájl a másik eredménye, ezért nem lehet bemenet: %s és %s\nOne file is the result of the "
+       "other and cannot be an input: %s and %s"},
+      {message::kStandardOutputNotWritten,
+       "A szabványos kimenet nem írható\nStandard output could not be written"},
       {message::kPathTooLong,
        "A kiválasztott fájl elérési útja túl hosszú.\nThe path of the chosen file is too long."},
       {message::kUsage,

@@ -43,17 +43,21 @@ TEST(DerivedName, PathsOfAnyLength) {
             "/" + folder + ".x/" + folder + "-output.csv");
 }
 
+// Two inputs by their places in the list, or none.
+using Pair = std::optional<std::pair<std::size_t, std::size_t>>;
+
+// A list of inputs and the pair that a check should find in it.
+struct InputsRow {
+  const char* what;
+  std::vector<std::filesystem::path> inputs;
+  Pair expected;
+};
+
 TEST(CollidingInputs, InputsThatWouldShareTheirResultNames) {
   ScratchFolder folder;
   const std::filesystem::path here = folder.path();
   std::filesystem::create_directories(here / "a" / "b");
-  using Pair = std::optional<std::pair<std::size_t, std::size_t>>;
-  struct Row {
-    const char* what;
-    std::vector<std::filesystem::path> inputs;
-    Pair expected;
-  };
-  std::vector<Row> rows = {
+  std::vector<InputsRow> rows = {
       {"one file", {here / "june.csv"}, std::nullopt},
       {"different names", {here / "june.csv", here / "july.csv", here / "a" / "june.csv"}, std::nullopt},
       {"same name, other extension", {here / "june.csv", here / "june.txt"}, Pair({0, 1})},
@@ -84,6 +88,34 @@ TEST(CollidingInputs, TheTextNamesBothInputsAsGiven) {
   EXPECT_EQ(sameResultNamesText({"june.csv", "other.csv"}), "");
   EXPECT_EQ(sameResultNamesText({"june.csv", "./june.txt"}),
             fillPaths(message::kSameResultNames, "june.csv", "./june.txt"));
+}
+
+TEST(InputGivenAsResult, AnInputThatIsTheResultNameOfAnother) {
+  ScratchFolder folder;
+  const std::filesystem::path here = folder.path();
+  std::filesystem::create_directories(here / "a" / "b");
+  // The input whose result is given, then the result given.
+  const InputsRow rows[] = {
+      {"a result alone", {here / "june-output.csv"}, std::nullopt},
+      {"the declaration and its output", {here / "june.csv", here / "june-output.csv"}, Pair({0, 1})},
+      {"the report before its declaration", {here / "june-error.txt", here / "june.csv"}, Pair({1, 0})},
+      {"the output of an output", {here / "june-output.csv", here / "june-output-output.csv"}, Pair({0, 1})},
+      {"an input without extension", {here / "june", here / "x.csv", here / "june-error.txt"}, Pair({0, 2})},
+      {"the same name in another folder", {here / "june.csv", here / "a" / "june-output.csv"}, std::nullopt},
+      {"a folder spelled two ways",
+       {here / "a" / "b" / ".." / "june.csv", here / "a" / "june-error.txt"},
+       Pair({0, 1})},
+      {"a name that only starts like a result",
+       {here / "june.csv", here / "june-output.csv.bak"},
+       std::nullopt},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    EXPECT_EQ(inputGivenAsResult(row.inputs), row.expected);
+  }
+  EXPECT_EQ(resultGivenAsInputText({"june.csv", "other.csv"}), "");
+  EXPECT_EQ(resultGivenAsInputText({"./june-output.csv", "june.csv"}),
+            fillPaths(message::kResultGivenAsInput, "june.csv", "./june-output.csv"));
 }
 
 }  // namespace

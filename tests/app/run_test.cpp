@@ -62,7 +62,7 @@ const std::string kNul =
 
 const std::string kSemicolonInCell =
     "A cell\xE1"
-    "ban pontosvessz\xF5 \xE1ll, amelyet a bevall\xE1sf\xE1jl nem tud t\xE1rolni.\nThe cell holds a "
+    "ban pontosvessz\xF5 \xE1ll, amelyet a nyilatkozatf\xE1jl nem tud t\xE1rolni.\nThe cell holds a "
     "semicolon, which the declaration file cannot hold.";
 const std::string kLineBreakInItemCell =
     "A t\xE9telsor egyik cell\xE1j\xE1"

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cstdio>
 #include <string>
 
 #include "latin2.h"
@@ -21,12 +22,14 @@ struct Ran {
   std::string err;
 };
 
-// Runs the program in the scratch folder, so relative file names are names in it.
-Ran runProgram(const ScratchFolder& folder, const std::string& arguments) {
+// Runs the program in the scratch folder, so relative file names are names in it; its standard output goes
+// to `outputTo` when that is given (a shell redirection such as ">/dev/full").
+Ran runProgram(const ScratchFolder& folder, const std::string& arguments, const std::string& outputTo = "") {
   const std::filesystem::path out = folder.path() / "stdout";
   const std::filesystem::path err = folder.path() / "stderr";
   const std::string command = "cd '" + folder.path().string() + "' && '" + ZELVORA_BINARY + "' " + arguments +
-                              " >'" + out.string() + "' 2>'" + err.string() + "'";
+                              (outputTo.empty() ? " >'" + out.string() + "'" : " " + outputTo) + " 2>'" +
+                              err.string() + "'";
   const int raw = std::system(command.c_str());
   Ran ran{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readBytes(out), readBytes(err)};
   std::filesystem::remove(out);
@@ -102,25 +105,87 @@ TEST(Program, InputsWithTheSameResultNamesAreRefusedBeforeAnyIsConverted) {
   EXPECT_EQ(ran.out, "");
   const std::string first = (folder.path() / "june.csv").string();
   const std::string second = (folder.path() / "june.txt").string();
-  EXPECT_EQ(ran.err, "Két fájl eredménye ugyanazt a nevet kapná, nevezze át az egyiket: " + first + " és " +
-                         second + "\nTwo files would give results of the same name, rename one of them: " +
+  EXPECT_EQ(ran.err, "zelvora: Két fájl eredménye ugyanazt a nevet kapná, nevezze át az egyiket: " + first +
+                         " és " + second +
+                         "\nzelvora: Two files would give results of the same name, rename one of them: " +
                          first + " and " + second + "\n");
   EXPECT_FALSE(std::filesystem::exists(folder.path() / "other-output.csv"));
   EXPECT_FALSE(std::filesystem::exists(folder.path() / "june-output.csv"));
   EXPECT_FALSE(std::filesystem::exists(folder.path() / "june-error.txt"));
 }
 
-TEST(Program, AMissingFileAloneExitsOne) {
+// A run on june.csv beside june-output.csv from an earlier run would read the result as a declaration.
+TEST(Program, AnInputThatIsTheResultOfAnotherIsRefusedBeforeAnyIsConverted) {
+  const struct {
+    const char* arguments;
+    const char* input;   // the one whose result is given
+    const char* result;  // given as an input
+  } rows[] = {
+      {"june.csv june-output.csv", "june.csv", "june-output.csv"},
+      {"june-error.txt other.csv ./june.csv", "./june.csv", "june-error.txt"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.arguments);
+    ScratchFolder folder;
+    writeBytes(folder.path() / "june.csv", kGood);
+    writeBytes(folder.path() / "other.csv", kGood);
+    writeBytes(folder.path() / "june-output.csv", "earlier result");
+    writeBytes(folder.path() / "june-error.txt", "earlier report");
+    const Ran ran = runProgram(folder, row.arguments);
+    EXPECT_EQ(ran.status, 2);
+    EXPECT_EQ(ran.out, "");
+    EXPECT_EQ(ran.err, std::string("zelvora: Az egyik fájl a másik eredménye, ezért nem lehet bemenet: ") +
+                           row.input + " és " + row.result +
+                           "\nzelvora: One file is the result of the other and cannot be an input: " +
+                           row.input + " and " + row.result + "\n");
+    EXPECT_EQ(readBytes(folder.path() / "june-output.csv"), "earlier result");
+    EXPECT_EQ(readBytes(folder.path() / "june-error.txt"), "earlier report");
+    EXPECT_FALSE(std::filesystem::exists(folder.path() / "other-output.csv"));
+    EXPECT_FALSE(std::filesystem::exists(folder.path() / "june-output-output.csv"));
+  }
+}
+
+// A closing text that does not name its file is headed by the name, as gzip and iconv name it.
+TEST(Program, AMissingFileAloneIsNamedAndExitsOne) {
   ScratchFolder folder;
-  const Ran ran = runProgram(folder, quoted(folder.path() / "nothing.csv"));
+  const Ran ran = runProgram(folder, "nothing.csv");
   EXPECT_EQ(ran.status, 1);
   EXPECT_EQ(ran.out, "");
-  EXPECT_EQ(ran.err, "A fájl nem található\nFile not found\n");
+  EXPECT_EQ(ran.err, "nothing.csv:\nA fájl nem található\nFile not found\n");
+}
+
+// A text that cannot be written makes the exit status 1, as in coreutils; the result on disk is kept.
+TEST(Program, StandardOutputThatCannotBeWrittenExitsOne) {
+  const std::string kNotWritten =
+      "zelvora: A szabványos kimenet nem írható\nzelvora: Standard output could not be written\n";
+  const struct {
+    const char* arguments;
+    const char* outputTo;
+    bool converted;
+  } rows[] = {
+      {"good.csv", ">/dev/full", true},
+      {"--help", ">/dev/full", false},
+      {"--version", ">/dev/full", false},
+      {"--version", ">&-", false},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::string(row.arguments) + " " + row.outputTo);
+    ScratchFolder folder;
+    writeBytes(folder.path() / "good.csv", kGood);
+    const Ran ran = runProgram(folder, row.arguments, row.outputTo);
+    EXPECT_EQ(ran.status, 1);
+    EXPECT_EQ(ran.err, kNotWritten);
+    EXPECT_EQ(std::filesystem::exists(folder.path() / "good-output.csv"), row.converted);
+  }
 }
 
 const std::string kHelpStart = "Használat: zelvora [KAPCSOLÓ]... FÁJL...\n";
-const std::string kVersion = std::string("zelvora ") + ZELVORA_PROJECT_VERSION + "\n";
+const std::string kVersion = std::string("zelvora ") + ZELVORA_PROJECT_VERSION +
+                             "\nCopyright (C) 2026 the Zelvora founders\nLicense: MIT\n";
 const std::string kSeeHelp = "Súgó: zelvora --help\nHelp: zelvora --help\n";
+std::string unknownOption(const std::string& shown) {
+  return "zelvora: Ismeretlen kapcsoló: " + shown + "\nzelvora: Unknown option: " + shown + "\n" + kSeeHelp;
+}
 const std::string kGoodConverted =
     "A feldolgozás sikeres, az eredmény: good-output.csv\nProcessing successful, result in good-output.csv\n";
 
@@ -139,21 +204,28 @@ TEST(Program, Options) {
       {"-qV", 0, kVersion, "", false},
       {"--version --help", 0, kVersion, "", false},
       {"-h -V", 0, kHelpStart, "", false},
-      {"-x good.csv", 2, "", "Ismeretlen kapcsoló: -x\nUnknown option: -x\n" + kSeeHelp, false},
-      {"good.csv --verbose", 2, "", "Ismeretlen kapcsoló: --verbose\nUnknown option: --verbose\n" + kSeeHelp,
-       false},
-      {"-qz good.csv", 2, "", "Ismeretlen kapcsoló: -z\nUnknown option: -z\n" + kSeeHelp, false},
-      {"--help -x", 2, "", "Ismeretlen kapcsoló: -x\nUnknown option: -x\n" + kSeeHelp, false},
-      {"-qé", 2, "", "Ismeretlen kapcsoló: -qé\nUnknown option: -qé\n" + kSeeHelp, false},
+      {"--hel", 0, kHelpStart, "", false},
+      {"--h good.csv", 0, kHelpStart, "", false},
+      {"--ver", 0, kVersion, "", false},
+      {"--v --help", 0, kVersion, "", false},
+      {"--q good.csv", 0, kGoodConverted, "", true},
+      {"--quie -- good.csv", 0, kGoodConverted, "", true},
+      {"-x good.csv", 2, "", unknownOption("-x"), false},
+      {"good.csv --verbose", 2, "", unknownOption("--verbose"), false},
+      {"--helpx", 2, "", unknownOption("--helpx"), false},
+      {"--help=1", 2, "", unknownOption("--help=1"), false},
+      {"-qz good.csv", 2, "", unknownOption("-z"), false},
+      {"--help -x", 2, "", unknownOption("-x"), false},
+      {"-qé", 2, "", unknownOption("-qé"), false},
       {"- good.csv", 2, "",
-       "A szabványos bemenet (-) nem alakítható át, mert az eredmény a bemenet mellé kerül.\n"
-       "Standard input (-) cannot be converted: the result is written beside the input.\n" +
+       "zelvora: A szabványos bemenet (-) nem alakítható át, mert az eredmény a bemenet mellé kerül.\n"
+       "zelvora: Standard input (-) cannot be converted: the result is written beside the input.\n" +
            kSeeHelp,
        false},
       {"good.csv", 0, kGoodConverted, "", true},
       {"-q good.csv", 0, kGoodConverted, "", true},
       {"-- good.csv", 0, kGoodConverted, "", true},
-      {"-- -h", 1, "", "A fájl nem található\nFile not found\n", false},
+      {"-- -h", 1, "", "-h:\nA fájl nem található\nFile not found\n", false},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.arguments);
@@ -195,10 +267,19 @@ TEST(Program, AFileNamedLikeAnOptionIsConvertedAfterTheEndOfOptions) {
   EXPECT_TRUE(std::filesystem::exists(folder.path() / "-h-output.csv"));
 }
 
-// The stderr of a run on june.csv after its closing text.
-std::string entry(int line, const std::string& cell, const std::string& message) {
-  return std::to_string(line) + ". sor / line " + std::to_string(line) + cell + "\n " + message + "\n\n";
+// The stderr of a run on june.csv after its closing text; `reason` is its two lines, each without its end.
+std::string entry(int line, const std::string& cell, const std::string& message,
+                  const std::string& reason = "") {
+  return std::to_string(line) + ". sor / line " + std::to_string(line) + cell + "\n " + message + "\n" +
+         (reason.empty() ? ""
+                         : " Oka: " + reason.substr(0, reason.find('\n')) +
+                               "\nReason: " + reason.substr(reason.find('\n') + 1) + "\n") +
+         "\n";
 }
+
+const std::string kSecondSeparator =
+    "második tizedesjel (ezres elválasztó): hagyja el az ezres elválasztót\na second decimal separator "
+    "(thousands separators): leave them out";
 
 const std::string kInvalidNumber =
     "Érvénytelen szám; kérjük, ne használjon ezres elválasztót.\nInvalid number, please do not use thousands "
@@ -210,20 +291,21 @@ const std::string kJuneErrors =
     "A feldolgozás során hibákat találtunk, lásd: june-error.txt\nErrors found during processing, see: "
     "june-error.txt\n";
 
-// The report file is the terminal's entries without their cells, in ISO-8859-2 with CR LF.
+// The report file is the terminal's entries without their cells and reasons, in ISO-8859-2 with CR LF.
 std::string asReportFile(const std::string& terminalEntries) {
   std::string text;
   std::size_t start = 0;
   while (start < terminalEntries.size()) {
     std::size_t end = terminalEntries.find('\n', start);
     std::string line = terminalEntries.substr(start, end - start);
+    start = end + 1;
+    if (line.starts_with(" Oka: ") || line.starts_with("Reason: ")) continue;
     const std::size_t heading = line.find(". sor / line ");
     if (heading != std::string::npos && std::isdigit(static_cast<unsigned char>(line[0]))) {
       const std::size_t cell = line.find(' ', heading + 13);
       if (cell != std::string::npos) line.resize(cell);
     }
     text += line + "\r\n";
-    start = end + 1;
   }
   return latin2(text);
 }
@@ -234,7 +316,8 @@ TEST(Program, EntriesOnStandardErrorNameTheCellAndTheReportFileStaysAsItWas) {
   std::string allTwentyThree;
   for (int i = 0; i < 23; ++i) {
     manyLines += "1;1;1;AT;CN;1;" + std::to_string(i) + ".000.000\n";
-    const std::string one = entry(4 + i, " KIEGME: \"" + std::to_string(i) + ".000.000\"", kInvalidNumber);
+    const std::string one =
+        entry(4 + i, " KIEGME: \"" + std::to_string(i) + ".000.000\"", kInvalidNumber, kSecondSeparator);
     if (i < 20) firstTwenty += one;
     allTwentyThree += one;
   }
@@ -247,13 +330,16 @@ TEST(Program, EntriesOnStandardErrorNameTheCellAndTheReportFileStaysAsItWas) {
   } rows[] = {
       {"cells of the identification and of item lines",
        "0;1\n2010;1234567;1234567;2021;6\n1;1\n1;1;1;AT;CN;1.250,5\n2;1;1;AT;CN;1;;Nagy Ödön\n",
-       entry(2, " M003_G: \"1234567\"", kBadProvider) + entry(4, " KGM: \"1.250,5\"", kInvalidNumber) +
-           entry(5, " SZAOSSZ: \"Nagy Ödön\"", kInvalidNumber),
+       entry(2, " M003_G: \"1234567\"", kBadProvider) +
+           entry(4, " KGM: \"1.250,5\"", kInvalidNumber, kSecondSeparator) +
+           entry(5, " SZAOSSZ: \"Nagy Ödön\"", kInvalidNumber, "betű: N\na letter: N"),
        ""},
       {"a whole line has no cell", "1;1\n", entry(1, "", "Hiányzó sor: 0;1\nMissing line: 0;1"), ""},
       {"a long value is cut at 60 characters",
        "0;1\n2012;12345678;12345678;2021;6\n1;1\n1;1;1;AT;CN;" + seventy + "\n",
-       entry(4, " KGM: \"" + seventy.substr(0, 60) + "...\"", kInvalidNumber), ""},
+       entry(4, " KGM: \"" + seventy.substr(0, 60) + "...\"", kInvalidNumber,
+             "18-nál több számjegy\nmore than 18 digits"),
+       ""},
       {"more than 20 entries: the first 20 and how many more",
        "0;1\n2012;12345678;12345678;2021;6\n1;1\n" + manyLines,
        firstTwenty + "A hibajelentés további tételei: 3\nFurther entries in the error report: 3\n",
@@ -275,6 +361,121 @@ TEST(Program, EntriesOnStandardErrorNameTheCellAndTheReportFileStaysAsItWas) {
     EXPECT_EQ(quiet.err, kJuneErrors);
     EXPECT_EQ(readBytes(folder.path() / "june-error.txt"), report);
   }
+}
+
+// Under an entry the terminal says why, where the cell or the line tells it; the report file stays as it
+// was. One item line per cause, in one run.
+TEST(Program, EntriesSayWhyTheCellWasRefused) {
+  const std::string kIncomplete =
+      "Hiányos tételsor: legalább TEKOD, UKOD, RTA/FTA és SZAORSZ kell.\nIncomplete item line: TEKOD, UKOD, "
+      "RTA/FTA and SZAORSZ are needed at least.";
+  const struct {
+    std::string line;  // an item line of form 2012
+    std::string cell;  // as the entry names it, empty for a whole line
+    std::string message;
+    std::string reason;
+  } rows[] = {
+      {"1;1;1;AT;CN;1.250,5", " KGM: \"1.250,5\"", kInvalidNumber, kSecondSeparator},
+      {"1;1;1;AT;CN;1;0,333333333333333", " KIEGME: \"0,333333333333333\"", kInvalidNumber,
+       "7-nél több számjegy a tizedesjel után: kerekítse a cellát\nmore than 7 digits after the separator: "
+       "round "
+       "the cell"},
+      {"1;1;1;AT;CN;1234567890123456789", " KGM: \"1234567890123456789\"", kInvalidNumber,
+       "18-nál több számjegy\nmore than 18 digits"},
+      {"1;1;1;AT;CN;9999999999999999", " KGM: \"9999999999999999\"", kInvalidNumber,
+       "túl nagy szám\na number too large to hold"},
+      {"1;1;1;AT;CN;2026\u221212\u221205", " KGM: \"2026\u221212\u221205\"", kInvalidNumber,
+       "mínuszjel számjegyek között (dátum vagy tartomány)\na minus sign between digits (a date or a range)"},
+      {"1;1;1;AT;CN;1\u00A0312,6", " KGM: \"1\u00A0312,6\"", kInvalidNumber,
+       "nem törő szóköz: a táblázatkezelő számcsoportosítása; kapcsolja ki\na no-break space: digit grouping "
+       "of the spreadsheet; turn it off"},
+      {"1;1;1;AT;CN;1\u202F312,6", " KGM: \"1\u202F312,6\"", kInvalidNumber,
+       "keskeny nem törő szóköz: a táblázatkezelő számcsoportosítása; kapcsolja ki\na narrow no-break space: "
+       "digit grouping of the spreadsheet; turn it off"},
+      {"1;1;1;AT;CN;1;;;50,00%", " STAERT: \"50,00%\"", kInvalidNumber,
+       "százalékjel (%): a cella százalék formátumú\na percent sign (%): the cell is formatted as a "
+       "percentage"},
+      {"1;1;1;AT;CN;+5", " KGM: \"+5\"", kInvalidNumber, "pluszjel (+)\na plus sign (+)"},
+      {"1;1;1;AT;CN;=H4*1,02", " KGM: \"=H4*1,02\"", kInvalidNumber,
+       "egyenlőségjel (=): szövegként mentett képlet\nan equals sign (=): a formula saved as text"},
+      {"1;1;1;AT;CN;1,000.5", " KGM: \"1,000.5\"", kInvalidNumber, kSecondSeparator},
+      {"1;1;1;AT;CN;kb. 12", " KGM: \"kb. 12\"", kInvalidNumber, "betű: k\na letter: k"},
+      {"1;1;1;AT;CN;0,5 kg", " KGM: \"0,5 kg\"", kInvalidNumber, "betű: k\na letter: k"},
+      {"1;1;1;AT;CN;1;;1 200 Ft", " SZAOSSZ: \"1 200 Ft\"", kInvalidNumber, "betű: F\na letter: F"},
+      {"T_SORSZ;TEKOD;UKOD;FTA;SZAORSZ;KGM;KIEGME;SZAOSSZ;STAERT", " KGM: \"KGM\"", kInvalidNumber,
+       "betű: K\na letter: K"},
+      {"1;1;1;AT;CN;12*3", " KGM: \"12*3\"", kInvalidNumber,
+       "a számban nem állhat ilyen karakter: \"*\" (U+002A)\na character a number may not hold: \"*\" "
+       "(U+002A)"},
+      {"1;84713000;11", "", kIncomplete, "nincs kitöltve: FTA, SZAORSZ\nnot filled in: FTA, SZAORSZ"},
+      {"1;84713000;11;AT", "", kIncomplete, "nincs kitöltve: SZAORSZ\nnot filled in: SZAORSZ"},
+      // Each line fits; the second would take the total of their key beyond the largest number held.
+      {"9;1;1;DE;DE;9000000000000000", "", "", ""},
+      {"9;1;1;DE;DE;9000000000000000", "", kInvalidNumber,
+       "az összevont sorok összege túl nagy\nthe total of the merged lines is too large"},
+  };
+  std::string input = "0;1\n2012;12345678;12345678;2021;6\n1;1\n";
+  std::string entries;
+  int line = 4;
+  for (const auto& row : rows) {
+    input += row.line + "\n";
+    if (!row.message.empty()) entries += entry(line, row.cell, row.message, row.reason);
+    ++line;
+  }
+  ScratchFolder folder;
+  writeBytes(folder.path() / "june.csv", input);
+  const Ran ran = runProgram(folder, "june.csv");
+  EXPECT_EQ(ran.status, 1);
+  EXPECT_EQ(ran.err, kJuneErrors + entries);
+  EXPECT_EQ(readBytes(folder.path() / "june-error.txt"), asReportFile(entries));
+}
+
+// The guides' number rules on files: each quantity alone on a goods line, negated so that its total is
+// written with three decimals whatever its size.
+TEST(Program, QuantitiesAreReadAsTheGuidesSay) {
+  const struct {
+    const char* cell;
+    const char* written;  // the total of the negated cell
+  } rows[] = {
+      {"1,250", "-1.250"},  // a single separator is the decimal separator
+      {"1.250", "-1.250"},       {"1250,5", "-1250.500"},
+      {"1 250", "-1250.000"},                                // plain spaces between digit groups are read
+      {"0,5", "-0.500"},         {"12,3456789", "-12.345"},  // seven decimals, cut to the thousandth
+      {" 0,9999999 ", "-0.999"},
+  };
+  std::string input = "0;1\n2012;12345678;12345678;2021;6\n1;1\n";
+  std::string items;
+  int row = 0;
+  for (const auto& each : rows) {
+    ++row;
+    input += std::to_string(row) + ";" + std::to_string(row) + ";1;AT;CN;-" + each.cell + "\n";
+    char key[32];
+    std::snprintf(key, sizeof key, "%05d;%08d;01;AT;CN;", row, row);
+    items += key + std::string(each.written) + ";;;\r\n";
+  }
+  ScratchFolder folder;
+  writeBytes(folder.path() / "june.csv", input);
+  const Ran ran = runProgram(folder, "june.csv");
+  EXPECT_EQ(ran.status, 0) << ran.err;
+  const std::string output = readBytes(folder.path() / "june-output.csv");
+  EXPECT_EQ(output.substr(output.find("{T_SORSZ")),
+            "{T_SORSZ;TEKOD;UKOD;FTA;SZAORSZ;KGM;KIEGME;SZAOSSZ;STAERT}\r\n" + items);
+}
+
+// A real Excel save with digit grouping: the no-break space is refused, and the terminal says what it is.
+TEST(Program, TheSpreadsheetsDigitGroupingIsRefusedWithItsReason) {
+  ScratchFolder folder;
+  const char* source = std::getenv("ZELVORA_SOURCE_DIR");
+  ASSERT_NE(source, nullptr);
+  std::filesystem::copy_file(
+      std::filesystem::path(source) / "tests" / "app" / "saves" / "excel-digit-grouping.csv",
+      folder.path() / "june.csv");
+  const Ran ran = runProgram(folder, "june.csv");
+  EXPECT_EQ(ran.status, 1);
+  EXPECT_EQ(ran.err,
+            kJuneErrors + entry(13, " KGM: \"1\u00A0250,4\"", kInvalidNumber,
+                                "nem törő szóköz: a táblázatkezelő számcsoportosítása; kapcsolja "
+                                "ki\na no-break space: digit grouping of the spreadsheet; turn it off"));
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Checks that zelvora.exe is one self-contained Windows GUI program: it imports only Windows' own DLLs and
-carries its version information, its manifest and its icon."""
+carries its version information (with the copyright and licence of LICENSE), its manifest and its icon."""
 
 import argparse
 import re
@@ -81,7 +81,14 @@ def icon_problems(exe, windres, icon):
             yield f"the {size} pixel icon image is not the one of {icon.name}"
 
 
-def problems(exe, objdump, windres, manifest, version, icon):
+def legal_text(license_file):
+    """The copyright line and licence name of LICENSE, as the version information must carry them."""
+    lines = [line.strip() for line in license_file.read_text().splitlines() if line.strip()]
+    copyright_line = next(line for line in lines if line.startswith("Copyright"))
+    return f"{copyright_line}; {lines[0]}"
+
+
+def problems(exe, objdump, windres, manifest, version, icon, license_file):
     headers = subprocess.run([objdump, "-p", exe], capture_output=True, text=True, check=True).stdout
     imports = {name.lower() for name in re.findall(r"DLL Name: (\S+)", headers)}
     if not imports:
@@ -96,7 +103,7 @@ def problems(exe, objdump, windres, manifest, version, icon):
     resources = subprocess.run([windres, "-J", "coff", "-O", "rc", "-i", exe], capture_output=True,
                                text=True).stdout
     expected_values = {"ProductName": "Zelvora", "FileVersion": version, "ProductVersion": version,
-                       "OriginalFilename": "zelvora.exe"}
+                       "OriginalFilename": "zelvora.exe", "LegalCopyright": legal_text(license_file)}
     for key, value in expected_values.items():
         if f'VALUE "{key}", "{value}"' not in resources:
             yield f'version information lacks {key} "{value}"'
@@ -114,9 +121,11 @@ def main():
     parser.add_argument("--manifest", type=Path, required=True)
     parser.add_argument("--version", required=True)
     parser.add_argument("--icon", type=Path, required=True, help="the .ico file the exe must carry")
+    parser.add_argument("--license", type=Path, required=True, help="LICENSE, whose copyright the exe names")
     parser.add_argument("exe", type=Path)
     args = parser.parse_args()
-    found = list(problems(args.exe, args.objdump, args.windres, args.manifest, args.version, args.icon))
+    found = list(problems(args.exe, args.objdump, args.windres, args.manifest, args.version, args.icon,
+                          args.license))
     for problem in found:
         print(f"FAIL: {args.exe.name} {problem}")
     return 1 if found else 0
