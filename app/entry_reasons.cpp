@@ -56,6 +56,20 @@ constexpr ReasonRow kReasons[] = {
     {Reason::TotalTooLarge,
      "az \xF6sszevont sorok \xF6sszege t\xFAl nagy\nthe total of the merged lines is too large"},
     {Reason::EmptyColumns, "nincs kit\xF6ltve: %s\nnot filled in: %s"},
+    {Reason::GoodsCodeForm,
+     "a TEKOD legfeljebb 8 sz\xE1mjegy (sz\xF3k\xF6z\xF6k n\xE9lk\xFCl)\n"
+     "TEKOD must be up to 8 digits (blanks aside)"},
+    {Reason::TransactionCodeForm, "az UKOD 1 vagy 2 sz\xE1mjegy\nUKOD must be 1 or 2 digits"},
+    {Reason::CountryCodeForm,
+     "az %s k\xE9t"
+     "bet\xFBs orsz\xE1gk\xF3"
+     "d (p\xE9ld\xE1ul DE), nem az orsz\xE1g neve\n"
+     "%s must be a two-letter country code (DE, say), not the country's name"},
+    {Reason::PartnerCodeForm,
+     "a PADO orsz\xE1gk\xF3"
+     "ddal kezd\xF5"
+     "dj\xF6n (p\xE9ld\xE1ul ATU12345678)\n"
+     "PADO must start with a country code (ATU12345678, say)"},
 };
 
 constexpr bool rowsInOrder() {

@@ -24,6 +24,10 @@ enum class Reason : uint8_t {
   OtherCharacter,
   TotalTooLarge,
   EmptyColumns,
+  GoodsCodeForm,
+  TransactionCodeForm,
+  CountryCodeForm,
+  PartnerCodeForm,
 };
 
 struct EntryReason {

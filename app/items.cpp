@@ -228,14 +228,43 @@ void reportItemCell(RunContext& run, const char* message, std::size_t column, co
   run.report(message, columnName(run, column), value, std::move(reason));
 }
 
+void addColumn(EntryReason& reason, const char* column) {
+  if (!reason.detail.empty()) reason.detail += ", ";
+  reason.detail += column;
+}
+
 // The columns up to SZAORSZ that a line of `count` fields does not reach, as the header spells them.
 EntryReason missingColumns(const RunContext& run, std::size_t count) {
   EntryReason reason{Reason::EmptyColumns, {}};
   for (std::size_t column = count; column <= SZAORSZ; ++column) {
-    if (!reason.detail.empty()) reason.detail += ", ";
-    reason.detail += columnName(run, column);
+    addColumn(reason, columnName(run, column));
   }
   return reason;
+}
+
+// The key columns a goods line needs that are empty in it, as the header spells them.
+template <typename Unit>
+EntryReason emptyKeyColumns(const RunContext& run, const FieldText<Unit> (&texts)[kItemColumns]) {
+  EntryReason reason{Reason::EmptyColumns, {}};
+  const std::size_t last = run.formCode == 2010 ? SZAORSZ : MEMBER_STATE;
+  for (std::size_t column = TEKOD; column <= last; ++column) {
+    if (texts[column].length == 0) addColumn(reason, columnName(run, column));
+  }
+  return reason;
+}
+
+// The form a code of `column` must have.
+EntryReason wrongFormReason(const RunContext& run, std::size_t column) {
+  switch (column) {
+    case TEKOD:
+      return {Reason::GoodsCodeForm, {}};
+    case UKOD:
+      return {Reason::TransactionCodeForm, {}};
+    case PADO:
+      return {Reason::PartnerCodeForm, {}};
+    default:
+      return {Reason::CountryCodeForm, columnName(run, column)};
+  }
 }
 
 // The quantities and the key of a line that passed the checks, from the line's bytes or units, merged.
@@ -250,9 +279,13 @@ LineOutcome mergeItemLine(RunContext& run, const LineFields& fields, const Unit*
   const KeyCheck check = checkItemKey(run, texts, goodsRoom);
   if (check.verdict == KeyVerdict::Nothing) return LineOutcome::Continue;
   if (check.verdict != KeyVerdict::Goods) {
-    const char* message =
-        check.verdict == KeyVerdict::MissingCell ? message::kIncompleteItemLine : message::kInvalidItemCode;
-    reportItemCell(run, message, check.column, fields.text(check.column));
+    if (check.verdict == KeyVerdict::MissingCell) {
+      reportItemCell(run, message::kIncompleteItemLine, check.column, fields.text(check.column),
+                     emptyKeyColumns(run, texts));
+    } else {
+      reportItemCell(run, message::kInvalidItemCode, check.column, fields.text(check.column),
+                     wrongFormReason(run, check.column));
+    }
     return LineOutcome::Continue;
   }
 

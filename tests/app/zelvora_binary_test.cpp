@@ -365,56 +365,28 @@ TEST(Program, EntriesOnStandardErrorNameTheCellAndTheReportFileStaysAsItWas) {
 
 // Under an entry the terminal says why, where the cell or the line tells it; the report file stays as it
 // was. One item line per cause, in one run.
-TEST(Program, EntriesSayWhyTheCellWasRefused) {
-  const std::string kIncomplete =
-      "Hiányos tételsor: legalább TEKOD, UKOD, RTA/FTA és SZAORSZ kell.\nIncomplete item line: TEKOD, UKOD, "
-      "RTA/FTA and SZAORSZ are needed at least.";
-  const struct {
-    std::string line;  // an item line of form 2012
-    std::string cell;  // as the entry names it, empty for a whole line
-    std::string message;
-    std::string reason;
-  } rows[] = {
-      {"1;1;1;AT;CN;1.250,5", " KGM: \"1.250,5\"", kInvalidNumber, kSecondSeparator},
-      {"1;1;1;AT;CN;1;0,333333333333333", " KIEGME: \"0,333333333333333\"", kInvalidNumber,
-       "7-nél több számjegy a tizedesjel után: kerekítse a cellát\nmore than 7 digits after the separator: "
-       "round "
-       "the cell"},
-      {"1;1;1;AT;CN;1234567890123456789", " KGM: \"1234567890123456789\"", kInvalidNumber,
-       "18-nál több számjegy\nmore than 18 digits"},
-      {"1;1;1;AT;CN;9999999999999999", " KGM: \"9999999999999999\"", kInvalidNumber,
-       "túl nagy szám\na number too large to hold"},
-      {"1;1;1;AT;CN;2026\u221212\u221205", " KGM: \"2026\u221212\u221205\"", kInvalidNumber,
-       "mínuszjel számjegyek között (dátum vagy tartomány)\na minus sign between digits (a date or a range)"},
-      {"1;1;1;AT;CN;1\u00A0312,6", " KGM: \"1\u00A0312,6\"", kInvalidNumber,
-       "nem törő szóköz: a táblázatkezelő számcsoportosítása; kapcsolja ki\na no-break space: digit grouping "
-       "of the spreadsheet; turn it off"},
-      {"1;1;1;AT;CN;1\u202F312,6", " KGM: \"1\u202F312,6\"", kInvalidNumber,
-       "keskeny nem törő szóköz: a táblázatkezelő számcsoportosítása; kapcsolja ki\na narrow no-break space: "
-       "digit grouping of the spreadsheet; turn it off"},
-      {"1;1;1;AT;CN;1;;;50,00%", " STAERT: \"50,00%\"", kInvalidNumber,
-       "százalékjel (%): a cella százalék formátumú\na percent sign (%): the cell is formatted as a "
-       "percentage"},
-      {"1;1;1;AT;CN;+5", " KGM: \"+5\"", kInvalidNumber, "pluszjel (+)\na plus sign (+)"},
-      {"1;1;1;AT;CN;=H4*1,02", " KGM: \"=H4*1,02\"", kInvalidNumber,
-       "egyenlőségjel (=): szövegként mentett képlet\nan equals sign (=): a formula saved as text"},
-      {"1;1;1;AT;CN;1,000.5", " KGM: \"1,000.5\"", kInvalidNumber, kSecondSeparator},
-      {"1;1;1;AT;CN;kb. 12", " KGM: \"kb. 12\"", kInvalidNumber, "betű: k\na letter: k"},
-      {"1;1;1;AT;CN;0,5 kg", " KGM: \"0,5 kg\"", kInvalidNumber, "betű: k\na letter: k"},
-      {"1;1;1;AT;CN;1;;1 200 Ft", " SZAOSSZ: \"1 200 Ft\"", kInvalidNumber, "betű: F\na letter: F"},
-      {"T_SORSZ;TEKOD;UKOD;FTA;SZAORSZ;KGM;KIEGME;SZAOSSZ;STAERT", " KGM: \"KGM\"", kInvalidNumber,
-       "betű: K\na letter: K"},
-      {"1;1;1;AT;CN;12*3", " KGM: \"12*3\"", kInvalidNumber,
-       "a számban nem állhat ilyen karakter: \"*\" (U+002A)\na character a number may not hold: \"*\" "
-       "(U+002A)"},
-      {"1;84713000;11", "", kIncomplete, "nincs kitöltve: FTA, SZAORSZ\nnot filled in: FTA, SZAORSZ"},
-      {"1;84713000;11;AT", "", kIncomplete, "nincs kitöltve: SZAORSZ\nnot filled in: SZAORSZ"},
-      // Each line fits; the second would take the total of their key beyond the largest number held.
-      {"9;1;1;DE;DE;9000000000000000", "", "", ""},
-      {"9;1;1;DE;DE;9000000000000000", "", kInvalidNumber,
-       "az összevont sorok összege túl nagy\nthe total of the merged lines is too large"},
-  };
-  std::string input = "0;1\n2012;12345678;12345678;2021;6\n1;1\n";
+const std::string kIncomplete =
+    "Hiányos tételsor: legalább TEKOD, UKOD, RTA/FTA és SZAORSZ kell.\nIncomplete item line: TEKOD, UKOD, "
+    "RTA/FTA and SZAORSZ are needed at least.";
+const std::string kInvalidCode =
+    "Hibás kód a tételsorban: a TEKOD 8 számjegy, az UKOD 2 számjegy, az RTA/FTA és a SZAORSZ kétbetűs "
+    "országkód legyen, a PADO országkóddal kezdődjön.\nInvalid code in the item line: TEKOD must be 8 "
+    "digits, "
+    "UKOD 2 digits, RTA/FTA and SZAORSZ two-letter country codes, and PADO must start with a country code.";
+const std::string kGoodsCodeForm =
+    "a TEKOD legfeljebb 8 számjegy (szóközök nélkül)\nTEKOD must be up to 8 digits (blanks aside)";
+
+// The opening lines of a declaration; the rows' item lines follow, one entry each where a message is
+// given. The terminal shows every entry with its reason, the report file none.
+struct ReasonRow {
+  std::string line;
+  std::string cell;  // as the entry names it, empty for a whole line
+  std::string message;
+  std::string reason;
+};
+
+void expectReasons(const std::string& opening, const std::vector<ReasonRow>& rows) {
+  std::string input = opening;
   std::string entries;
   int line = 4;
   for (const auto& row : rows) {
@@ -428,6 +400,82 @@ TEST(Program, EntriesSayWhyTheCellWasRefused) {
   EXPECT_EQ(ran.status, 1);
   EXPECT_EQ(ran.err, kJuneErrors + entries);
   EXPECT_EQ(readBytes(folder.path() / "june-error.txt"), asReportFile(entries));
+}
+
+TEST(Program, EntriesSayWhyTheCellWasRefused) {
+  expectReasons(
+      "0;1\n2012;12345678;12345678;2021;6\n1;1\n",
+      {
+          {"1;1;1;AT;CN;1.250,5", " KGM: \"1.250,5\"", kInvalidNumber, kSecondSeparator},
+          {"1;1;1;AT;CN;1;0,333333333333333", " KIEGME: \"0,333333333333333\"", kInvalidNumber,
+           "7-nél több számjegy a tizedesjel után: kerekítse a cellát\nmore than 7 digits after the "
+           "separator: "
+           "round "
+           "the cell"},
+          {"1;1;1;AT;CN;1234567890123456789", " KGM: \"1234567890123456789\"", kInvalidNumber,
+           "18-nál több számjegy\nmore than 18 digits"},
+          {"1;1;1;AT;CN;9999999999999999", " KGM: \"9999999999999999\"", kInvalidNumber,
+           "túl nagy szám\na number too large to hold"},
+          {"1;1;1;AT;CN;2026\u221212\u221205", " KGM: \"2026\u221212\u221205\"", kInvalidNumber,
+           "mínuszjel számjegyek között (dátum vagy tartomány)\na minus sign between digits (a date or a "
+           "range)"},
+          {"1;1;1;AT;CN;1\u00A0312,6", " KGM: \"1\u00A0312,6\"", kInvalidNumber,
+           "nem törő szóköz: a táblázatkezelő számcsoportosítása; kapcsolja ki\na no-break space: digit "
+           "grouping "
+           "of the spreadsheet; turn it off"},
+          {"1;1;1;AT;CN;1\u202F312,6", " KGM: \"1\u202F312,6\"", kInvalidNumber,
+           "keskeny nem törő szóköz: a táblázatkezelő számcsoportosítása; kapcsolja ki\na narrow no-break "
+           "space: "
+           "digit grouping of the spreadsheet; turn it off"},
+          {"1;1;1;AT;CN;1;;;50,00%", " STAERT: \"50,00%\"", kInvalidNumber,
+           "százalékjel (%): a cella százalék formátumú\na percent sign (%): the cell is formatted as a "
+           "percentage"},
+          {"1;1;1;AT;CN;+5", " KGM: \"+5\"", kInvalidNumber, "pluszjel (+)\na plus sign (+)"},
+          {"1;1;1;AT;CN;=H4*1,02", " KGM: \"=H4*1,02\"", kInvalidNumber,
+           "egyenlőségjel (=): szövegként mentett képlet\nan equals sign (=): a formula saved as text"},
+          {"1;1;1;AT;CN;1,000.5", " KGM: \"1,000.5\"", kInvalidNumber, kSecondSeparator},
+          {"1;1;1;AT;CN;kb. 12", " KGM: \"kb. 12\"", kInvalidNumber, "betű: k\na letter: k"},
+          {"1;1;1;AT;CN;0,5 kg", " KGM: \"0,5 kg\"", kInvalidNumber, "betű: k\na letter: k"},
+          {"1;1;1;AT;CN;1;;1 200 Ft", " SZAOSSZ: \"1 200 Ft\"", kInvalidNumber, "betű: F\na letter: F"},
+          // Each line fits; the second would take the total of their key beyond the largest number held.
+          {"9;1;1;DE;DE;9000000000000000", "", "", ""},
+          {"9;1;1;DE;DE;9000000000000000", "", kInvalidNumber,
+           "az összevont sorok összege túl nagy\nthe total of the merged lines is too large"},
+      });
+}
+
+// Codes on form 2010, where PADO and SZAORSZ are needed too.
+TEST(Program, EntriesSayWhichCodeIsMissingOrOfTheWrongForm) {
+  expectReasons(
+      "0;1\n2010;12345678;12345678;2021;6\n1;1\n",
+      {
+          {"T_SORSZ;TEKOD;UKOD;FTA;SZAORSZ;KGM;KIEGME;SZAOSSZ;STAERT", " TEKOD: \"TEKOD\"", kInvalidCode,
+           kGoodsCodeForm},
+          {"1;851712000;11;AT;CN;1", " TEKOD: \"851712000\"", kInvalidCode, kGoodsCodeForm},
+          {"1;85171200;111;AT;CN;1", " UKOD: \"111\"", kInvalidCode,
+           "az UKOD 1 vagy 2 számjegy\nUKOD must be 1 or 2 digits"},
+          {"1;85171200;11;Ausztria;CN;1", " RTA: \"Ausztria\"", kInvalidCode,
+           "az RTA kétbetűs országkód (például DE), nem az ország neve\nRTA must be a two-letter country "
+           "code "
+           "(DE, say), not the country's name"},
+          {"1;85171200;11;AT;Kína;1", " SZAORSZ: \"Kína\"", kInvalidCode,
+           "az SZAORSZ kétbetűs országkód (például DE), nem az ország neve\nSZAORSZ must be a two-letter "
+           "country code (DE, say), not the country's name"},
+          {"Összesen;;;;;1,5;;100;110", " TEKOD: \"\"", kIncomplete,
+           "nincs kitöltve: TEKOD, UKOD, RTA, SZAORSZ\nnot filled in: TEKOD, UKOD, RTA, SZAORSZ"},
+          {"1;85171200;;AT;;1", " UKOD: \"\"", kIncomplete,
+           "nincs kitöltve: UKOD, SZAORSZ\nnot filled in: UKOD, SZAORSZ"},
+          {"1;1;1;AT;CN;12*3", " KGM: \"12*3\"", kInvalidNumber,
+           "a számban nem állhat ilyen karakter: \"*\" (U+002A)\na character a number may not hold: \"*\" "
+           "(U+002A)"},
+          {"1;84713000;11", "", kIncomplete, "nincs kitöltve: RTA, SZAORSZ\nnot filled in: RTA, SZAORSZ"},
+          {"1;84713000;11;AT", "", kIncomplete, "nincs kitöltve: SZAORSZ\nnot filled in: SZAORSZ"},
+          {"1;85171200;11;AT;CN;1;;;;x1", " PADO: \"x1\"", kInvalidCode,
+           "a PADO országkóddal kezdődjön (például ATU12345678)\nPADO must start with a country code "
+           "(ATU12345678, say)"},
+          {"1;84713000;11;AT;;1", " SZAORSZ: \"\"", kIncomplete,
+           "nincs kitöltve: SZAORSZ\nnot filled in: SZAORSZ"},
+      });
 }
 
 // The guides' number rules on files: each quantity alone on a goods line, negated so that its total is
