@@ -147,8 +147,8 @@ TEST(Run, Declarations) {
        "{T_SORSZ;TEKOD}\r\n# items\r\n" +
            std::string(kWorkedItems).insert(kWorkedItems.find("2;"), "{x}\r\n#3;1;1\r\n\r\n"),
        true, kSections2010 + kRtaHeader + kWorkedRows},
-      {"quotes and commas",
-       "\"0\",\"1\"\r\n\"2010\",\"12345678\",\"12345678\",\"2021\",\"6\",\"Kiss Anna\",,,,,,,,,\"0042\"\r\n"
+      {"quotes, and comma lines in a ';' file",
+       "\"0\";\"1\"\r\n\"2010\",\"12345678\",\"12345678\",\"2021\",\"6\",\"Kiss Anna\",,,,,,,,,\"0042\"\r\n"
        "1;1;;;\r\n1;8471300;11;de;CN;\"1,5\";;100;110;de123456789\r\n"
        "2,08471300,11,DE,CN,2.25,,50.5,60,DE123456789,,,\r\n3;85171200;1;AT;CN;0,25;2;20;20;ATU12345678 ; "
        ",\r\n",
@@ -206,7 +206,7 @@ TEST(Run, SpreadsheetExports) {
        "0;1\r\n" + identification2010 + "\"J\xC3\xBAniusi\r\nm\xC3\xA1sodik \"\"sor\"\"\";0042\r\n1;1\r\n" +
            kWorkedItems,
        true,
-       sections("2010;12345678;12345678;21;06;Kiss Anna;;;;;;;;J\xFAniusi m\xE1sodik   sor;42") + kRtaHeader +
+       sections("2010;12345678;12345678;21;06;Kiss Anna;;;;;;;;J\xFAniusi m\xE1sodik  sor;42") + kRtaHeader +
            kWorkedRows},
       {"an opening quote that never closes is an ordinary one",
        kOpening2012 + "1;\"8471300;11;DE;CN;1\r\n2;8471300;11;DE;CN;12\r\n", true,
@@ -370,7 +370,7 @@ TEST(Run, EveryMessageOfTheErrorReport) {
 }
 
 TEST(Run, ChapterLines) {
-  for (const char* accepted : {"0;1;x", "00;01", "-0;1", "\"0\",\"1\"", "0;1 ; ,"}) {
+  for (const char* accepted : {"0;1;x", "00;01", "-0;1", "\"0\";\"1\"", "0;1 ; ,"}) {
     expectRun({accepted, std::string(accepted) + kOpening2012.substr(3), true, kSections2012 + kFtaHeader});
   }
   for (const char* rejected : {"0", "0;2", "1;1", "a;1", "0;+1", "0;1.0"}) {
