@@ -68,19 +68,25 @@ int64_t parseUnits(const Unit* units, uint32_t length) {
   int64_t sign = 1;
   int64_t accumulator = 0;
   int32_t fractionScale = 0;  // 0: no separator yet; else 10 to the number of digits after it
+  bool digitSeen = false;
+  // A minus sign between digits makes no number but a date (2026-12-05) or a range (1-2).
+  bool minusAfterDigit = false;
   for (uint32_t i = 0; i < length; ++i) {
     const char16_t unit = units[i];
     // Digits first: nearly every unit is one.
     const unsigned digit = static_cast<unsigned>(unit) - u'0';
     if (digit <= 9) {
+      if (minusAfterDigit) reject();
+      digitSeen = true;
       if (accumulator >= 100000000000000000) reject();
       accumulator = accumulator * 10 + digit;
       if (fractionScale != 0) {
         if (fractionScale > 9999999) reject();
         fractionScale *= 10;
       }
-    } else if (unit == u'-') {
+    } else if (unit == u'-' || unit == u'\u2212') {  // U+2212 MINUS SIGN, as some spreadsheets write it
       sign = -1;
+      minusAfterDigit = digitSeen;
     } else if (unit == u'.' || unit == u',') {
       if (fractionScale != 0) reject();
       fractionScale = 1;

@@ -1,6 +1,7 @@
 // The chapter and identification handlers.
 #include "app/sections.h"
 
+#include <algorithm>
 #include <string>
 
 #include "app/messages.h"
@@ -37,6 +38,17 @@ bool parsedInt(const UString& field, int32_t& value) {
   } catch (const Exception&) {
     return false;
   }
+}
+
+// A cell formatted with decimals is saved as 3,00: the text without a trailing ',' or '.' that only zeros
+// follow.
+UString wholeNumberText(const UString& text) {
+  const int32_t separator = std::max(text.lastIndexOf(u','), text.lastIndexOf(u'.'));
+  if (separator < 0) return text;
+  for (uint32_t i = static_cast<uint32_t>(separator) + 1; i < text.length(); ++i) {
+    if (text.charAt(i) != u'0') return text;
+  }
+  return text.substring(0, static_cast<uint32_t>(separator));
 }
 
 const char* const kIdentificationHeader =
@@ -112,7 +124,7 @@ LineOutcome handleIdentificationLine(RunContext& run, const LineFields& fields) 
 
   int32_t declarationCount = 0;
   try {
-    declarationCount = values[VGEA002].toInt32(10);
+    declarationCount = wholeNumberText(values[VGEA002]).toInt32(10);
   } catch (const Exception&) {
     declarationCount = 0;
   }
