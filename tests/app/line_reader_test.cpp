@@ -416,6 +416,36 @@ TEST(LineReader, QuotedCellsAsSpreadsheetsWriteThem) {
   for (const auto& row : rows) EXPECT_EQ(readAll(row.image), row.lines) << row.image;
 }
 
+// The first content line decides what separates the fields of every line: ';' (a line without one cut at
+// its commas, as before), else ',', else a TAB. A ',' or tab file is cut only at its separator, and a quoted
+// cell opens only after it.
+TEST(LineReader, TheFirstContentLineDecidesTheSeparator) {
+  const struct {
+    std::string image;
+    Lines lines;
+  } rows[] = {
+      {"0;1\n1\t2\na,b", {{1, 1, true, {"0", "1"}}, {2, 2, true, {"1\t2"}}, {3, 3, true, {"a", "b"}}}},
+      {"# x;y\n0,1\na;b,c;\n1,\"2;3\",4,,",
+       {{1, 1, false, {"# x", "y"}},
+        {2, 2, true, {"0", "1"}},
+        {3, 3, true, {"a;b", "c;"}},
+        {4, 4, true, {"1", "2;3", "4"}}}},
+      {"\"0\",\"1\"\n1;2\na;\"b,c\"",
+       {{1, 1, true, {"0", "1"}}, {2, 2, true, {"1;2"}}, {3, 3, true, {"a; b", "c"}}}},
+      {"0\t1\n\ta\t;b\t,c\t\t \n \t\"x\ty\"\t\"z\"\"\"\na,\"b\tc\"\n\t\t",
+       {{1, 1, true, {"0", "1"}},
+        {2, 2, true, {"", "a", ";b", ",c"}},
+        {3, 3, true, {"", "x\ty", "z"}},
+        {4, 4, true, {"a, b", "c"}},
+        {5, 5, false, {}}}},
+      // Read first as a ';' file would: the quote after the TAB opened no cell; read again as a tab file it
+      // opens one, which goes on over the line end.
+      {"\"0\"\t\"1\nx\"\ny", {{1, 2, true, {"0", "1 x"}}, {3, 3, true, {"y"}}}},
+      {"\xC3\xA9\t\xC3\xA1 b", {{1, 1, true, {"\xC3\xA9", "\xC3\xA1 b"}}}},  // decoded, not plain ASCII
+  };
+  for (const auto& row : rows) EXPECT_EQ(readAll(row.image), row.lines) << row.image;
+}
+
 TEST(LineReader, AQuotedCellGoesOnOverLineEndsWhenAQuoteFollows) {
   const struct {
     std::string image;
