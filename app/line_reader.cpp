@@ -563,17 +563,37 @@ void LineReader::givePlainLine(ReadLine& line, const char* bytes, uint32_t kept,
 bool LineReader::next(ReadLine& line, bool plainUnits) {
   units_.clear();
   breaks_.clear();
-  firstQuoted_ = false;
   RawLine raw{};
   if (!cutter_.next(raw)) return false;
   ++linesRead_;
-  readLine(line, raw, plainUnits);
-  if (!separatorDecided_ && line.content && line.damage == ReadLine::Damage::None)
-    decideSeparator(line, raw, plainUnits);
-  return true;
+  startLine(line);
+  bool errorMarks = true;
+  std::size_t count = 0;
+  // The one-pass cut knows only ';'; a line it cuts holds one and no quote, so it makes a ';' file.
+  const uint32_t usual = raw.holdsNul || separator_ != FieldSeparator::Semicolon
+                             ? 0
+                             : cutUsualLine(raw.bytes, raw.size, spans_, count, errorMarks);
+  if (usual != 0) {
+    givePlainLine(line, raw.bytes, usual, count, plainUnits, false);
+    line.fields.errorMarks = errorMarks;
+    separatorDecided_ = separatorDecided_ || line.content;
+    return true;
+  }
+  // The first content line may be read twice.
+  for (;;) {
+    readLine(line, raw, plainUnits);
+    if (separatorDecided_) return true;
+    if (!line.content || line.damage != ReadLine::Damage::None) {
+      firstQuoted_ = false;  // set by readQuoted for this line alone
+      return true;
+    }
+    if (!decideSeparator(line, raw)) return true;
+    units_.clear();
+    startLine(line);
+  }
 }
 
-void LineReader::readLine(ReadLine& line, const RawLine& raw, bool plainUnits) {
+void LineReader::startLine(ReadLine& line) const {
   // Member by member: a whole new ReadLine is built on the stack and read back in wider pieces than it was
   // written, which stalls every line.
   line.damage = ReadLine::Damage::None;
@@ -583,17 +603,9 @@ void LineReader::readLine(ReadLine& line, const RawLine& raw, bool plainUnits) {
   setFields(line.fields, u"", 0, false, 0, nullptr);
   line.number = linesRead_;
   line.lastNumber = linesRead_;
-  bool errorMarks = true;
-  std::size_t count = 0;
-  // The one-pass cut knows only ';'.
-  const uint32_t usual = raw.holdsNul || separator_ != FieldSeparator::Semicolon
-                             ? 0
-                             : cutUsualLine(raw.bytes, raw.size, spans_, count, errorMarks);
-  if (usual != 0) {
-    givePlainLine(line, raw.bytes, usual, count, plainUnits, false);
-    line.fields.errorMarks = errorMarks;
-    return;
-  }
+}
+
+void LineReader::readLine(ReadLine& line, const RawLine& raw, bool plainUnits) {
   const ByteScan scan = raw.holdsNul ? ByteScan{false, true} : scanBytes(raw.bytes, raw.size);
   if (scan.plain) {
     // Nearly every line: ASCII without a quote, so every separator of the file separates. Normalised and
@@ -640,26 +652,31 @@ struct CellScan {
 // and the second quote of each doubled quote inside them.
 void scanCells(const char16_t* units, uint32_t i, uint32_t length, SeparatorSet set, CellScan& scan,
                std::vector<uint32_t>& separators, std::vector<uint32_t>& doubled) {
+  // In locals: the vectors written below could alias `scan` for all the compiler knows.
+  CellState state = scan.state;
+  uint32_t opener = scan.opener;
+  std::size_t doubledBefore = scan.doubledBefore;
   for (; i < length; ++i) {
     const char16_t unit = units[i];
-    if (scan.state == CellState::InQuote) {
+    if (state == CellState::InQuote) {
       if (unit != u'"') continue;
       if (i + 1 < length && units[i + 1] == u'"') {
         doubled.push_back(++i);
       } else {
-        scan.state = CellState::InField;
+        state = CellState::InField;
       }
     } else if (separates(unit, set)) {
       separators.push_back(i);
-      scan.state = CellState::FieldStart;
-    } else if (scan.state == CellState::FieldStart && unit == u'"') {
-      scan.state = CellState::InQuote;
-      scan.opener = i;
-      scan.doubledBefore = doubled.size();
+      state = CellState::FieldStart;
+    } else if (state == CellState::FieldStart && unit == u'"') {
+      state = CellState::InQuote;
+      opener = i;
+      doubledBefore = doubled.size();
     } else if (!isBlankUnit(unit)) {
-      scan.state = CellState::InField;
+      state = CellState::InField;
     }
   }
+  scan = CellScan{state, opener, doubledBefore};
 }
 
 // A cell still open at the end of the units: its opening quote was an ordinary one, and the rest is read
@@ -681,7 +698,7 @@ FieldSeparator fileSeparator(bool semicolon, bool comma, bool tab) {
 
 }  // namespace
 
-void LineReader::decideSeparator(ReadLine& line, const RawLine& raw, bool plainUnits) {
+bool LineReader::decideSeparator(ReadLine& line, const RawLine& raw) {
   separatorDecided_ = true;
   if (firstQuoted_) {
     // Quoted cells as any file's would open: after a ';', a ',' or a TAB.
@@ -701,6 +718,7 @@ void LineReader::decideSeparator(ReadLine& line, const RawLine& raw, bool plainU
     const auto holds = [&raw](char byte) { return std::memchr(raw.bytes, byte, raw.size) != nullptr; };
     separator_ = fileSeparator(holds(';'), holds(','), holds('\t'));
   }
+  bool readAgain = false;
   if (separator_ != FieldSeparator::Semicolon) {
     if (firstQuoted_) {
       // The physical lines it took are read; a cell left open may take more.
@@ -708,12 +726,12 @@ void LineReader::decideSeparator(ReadLine& line, const RawLine& raw, bool plainU
       breaks_.swap(firstBreaks_);
       line.damage = readQuoted(line, firstBegin_);
     } else {
-      units_.clear();
-      readLine(line, raw, plainUnits);
+      readAgain = true;
     }
   }
   firstUnits_ = {};
   firstBreaks_ = {};
+  return readAgain;
 }
 
 ReadLine::Damage LineReader::readQuoted(ReadLine& line, uint32_t begin) {

@@ -182,9 +182,12 @@ class LineReader {
   FieldSeparator separator() const { return separator_; }
 
  private:
+  void startLine(ReadLine& line) const;
+  // A line that the one-pass cut of a ';' file does not take.
   void readLine(ReadLine& line, const RawLine& raw, bool plainUnits);
-  // Decides the file's separator by the first content line and reads that line again by it.
-  void decideSeparator(ReadLine& line, const RawLine& raw, bool plainUnits);
+  // Decides the file's separator by the first content line and reads a line with quotes again by it; true
+  // when a line without quotes, still at `raw`, must be read again.
+  bool decideSeparator(ReadLine& line, const RawLine& raw);
   void appendAscii(const RawLine& raw);
   ReadLine::Damage appendDecoded(const RawLine& raw);
   ReadLine::Damage readQuoted(ReadLine& line, uint32_t begin);
