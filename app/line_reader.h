@@ -150,9 +150,9 @@ struct ReadLine {
 };
 
 // What separates the fields of a file. Its first content line decides, by what stands outside its quoted
-// cells: a ';' makes a ';' file (a line of it without a ';' is cut at its commas), else a ',' a ',' file,
-// else a TAB a tab file. A ',' or tab file is cut only at its separator: a ';' (and in a tab file a ',') is
-// text, which a spreadsheet saving with that separator leaves unquoted.
+// cells: a ',' without a ';' makes a ',' file, a TAB without either a tab file, anything else a ';' file (a
+// line of it without a ';' is cut at its commas). A ',' or tab file is cut only at its separator: a ';' (and
+// in a tab file a ',') is text, which a spreadsheet saving with that separator leaves unquoted.
 enum class FieldSeparator { Semicolon, Comma, Tab };
 
 // Reads the image line by line: decodes each physical line with the charset, follows quoted cells over
@@ -178,8 +178,6 @@ class LineReader {
   bool readFailed() const { return cutter_.readFailed(); }
   // Physical lines read so far.
   int32_t linesRead() const { return linesRead_; }
-  // Semicolon until the first content line has decided otherwise.
-  FieldSeparator separator() const { return separator_; }
 
  private:
   void startLine(ReadLine& line) const;
