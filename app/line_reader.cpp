@@ -205,12 +205,35 @@ bool LineCutter::next(RawLine& line) {
 
 namespace {
 
-// What normalisation does to a line without quotes: the range it keeps, and whether its commas become
-// separators.
+// The units that separate fields outside quoted cells, as bits by unit value (all are below 64).
+using SeparatorSet = uint64_t;
+constexpr SeparatorSet kSemicolonBit = SeparatorSet{1} << ';';
+constexpr SeparatorSet kCommaBit = SeparatorSet{1} << ',';
+constexpr SeparatorSet kTabBit = SeparatorSet{1} << '\t';
+
+// A line of a ';' file is cut at its ';', or at its commas when it has none outside quoted cells.
+SeparatorSet separatorsOf(FieldSeparator file) {
+  switch (file) {
+    case FieldSeparator::Comma:
+      return kCommaBit;
+    case FieldSeparator::Tab:
+      return kTabBit;
+    default:
+      return kSemicolonBit | kCommaBit;
+  }
+}
+
+bool separates(char16_t unit, SeparatorSet set) {
+  return unit < 64 && ((set >> unit) & 1) != 0;
+}
+
+// What normalisation does to a line without quotes: the range it keeps, the unit it is cut at, and whether
+// a ';' stays in it as text.
 struct Normalisation {
   uint32_t begin;
   uint32_t end;
-  bool commaSeparated;
+  char16_t separator;
+  bool semicolonText;
 };
 
 // What one look at a line's bytes tells. A plain line (no byte above 0x7F and no '"'), nearly every one,
@@ -334,15 +357,19 @@ uint32_t cutUsualLine(const char* bytes, std::size_t size, std::vector<FieldSpan
 
 // Over the line's bytes when it is plain ASCII (one byte a unit), else over its decoded units.
 template <typename Unit>
-Normalisation scanNormalisation(const Unit* units, uint32_t begin, uint32_t end) {
-  while (begin < end && isBlankUnit(unitOf(units[begin]))) ++begin;
-  while (end > begin &&
-         (isBlankUnit(unitOf(units[end - 1])) || units[end - 1] == Unit(';') || units[end - 1] == Unit(',')))
+Normalisation scanNormalisation(const Unit* units, uint32_t begin, uint32_t end, FieldSeparator file) {
+  const SeparatorSet set = separatorsOf(file);
+  // A leading TAB of a tab file is an empty first field, as a leading ';' is in a ';' file.
+  while (begin < end && isBlankUnit(unitOf(units[begin])) && !separates(unitOf(units[begin]), set)) ++begin;
+  while (end > begin && (isBlankUnit(unitOf(units[end - 1])) || separates(unitOf(units[end - 1]), set)))
     --end;
+  bool semicolon = false;
+  bool comma = false;
   if constexpr (sizeof(Unit) == 1) {
     // Bytes: memchr finds an item line's first ';' at once.
-    const bool semicolon = std::memchr(units + begin, ';', end - begin) != nullptr;
-    return Normalisation{begin, end, !semicolon && std::memchr(units + begin, ',', end - begin) != nullptr};
+    semicolon = std::memchr(units + begin, ';', end - begin) != nullptr;
+    comma = !semicolon && file == FieldSeparator::Semicolon &&
+            std::memchr(units + begin, ',', end - begin) != nullptr;
   } else {
     // One branch-free pass (the compiler vectorises it) tells which of ';' and ',' occur.
     // Sixteen-bit flags keep the vector lanes as wide as the units.
@@ -351,7 +378,16 @@ Normalisation scanNormalisation(const Unit* units, uint32_t begin, uint32_t end)
       const char16_t unit = units[i];
       seen |= static_cast<uint16_t>((unit == u';') | (unit == u',') << 1);
     }
-    return Normalisation{begin, end, seen == 2};
+    semicolon = (seen & 1) != 0;
+    comma = (seen & 2) != 0;
+  }
+  switch (file) {
+    case FieldSeparator::Comma:
+      return Normalisation{begin, end, u',', semicolon};
+    case FieldSeparator::Tab:
+      return Normalisation{begin, end, u'\t', semicolon};
+    default:
+      return Normalisation{begin, end, !semicolon && comma ? u',' : u';', false};
   }
 }
 
@@ -421,10 +457,6 @@ bool isContent(const Unit* units, uint32_t length, const FieldSpan* spans, std::
     if (spans[i].begin != spans[i].end) return true;
   }
   return false;
-}
-
-bool isSeparator(char16_t unit) {
-  return unit == u';' || unit == u',';
 }
 
 }  // namespace
@@ -513,19 +545,19 @@ void LineReader::setFields(LineFields& fields, const char16_t* units, std::size_
 }
 
 void LineReader::givePlainLine(ReadLine& line, const char* bytes, uint32_t kept, std::size_t count,
-                               bool plainUnits) {
+                               bool plainUnits, bool semicolonText) {
   line.length = kept;
   line.content = isContent(bytes, kept, spans_.data(), count);
   if (!plainUnits) {
     line.units = nullptr;
-    setFields(line.fields, nullptr, count, false, 0, bytes);
+    setFields(line.fields, nullptr, count, semicolonText, 0, bytes);
     return;
   }
   units_.resize(kept);
   char16_t* units = units_.data();
   for (uint32_t i = 0; i < kept; ++i) units[i] = static_cast<unsigned char>(bytes[i]);
   line.units = units;
-  setFields(line.fields, units, count, false, 0, bytes);
+  setFields(line.fields, units, count, semicolonText, 0, bytes);
 }
 
 bool LineReader::next(ReadLine& line, bool plainUnits) {
@@ -534,6 +566,34 @@ bool LineReader::next(ReadLine& line, bool plainUnits) {
   RawLine raw{};
   if (!cutter_.next(raw)) return false;
   ++linesRead_;
+  startLine(line);
+  bool errorMarks = true;
+  std::size_t count = 0;
+  // The one-pass cut knows only ';'; a line it cuts holds one and no quote, so it makes a ';' file.
+  const uint32_t usual = raw.holdsNul || separator_ != FieldSeparator::Semicolon
+                             ? 0
+                             : cutUsualLine(raw.bytes, raw.size, spans_, count, errorMarks);
+  if (usual != 0) {
+    givePlainLine(line, raw.bytes, usual, count, plainUnits, false);
+    line.fields.errorMarks = errorMarks;
+    separatorDecided_ = separatorDecided_ || line.content;
+    return true;
+  }
+  // The first content line may be read twice.
+  for (;;) {
+    readLine(line, raw, plainUnits);
+    if (separatorDecided_) return true;
+    if (!line.content || line.damage != ReadLine::Damage::None) {
+      firstQuoted_ = false;  // set by readQuoted for this line alone
+      return true;
+    }
+    if (!decideSeparator(line, raw)) return true;
+    units_.clear();
+    startLine(line);
+  }
+}
+
+void LineReader::startLine(ReadLine& line) const {
   // Member by member: a whole new ReadLine is built on the stack and read back in wider pieces than it was
   // written, which stalls every line.
   line.damage = ReadLine::Damage::None;
@@ -543,72 +603,148 @@ bool LineReader::next(ReadLine& line, bool plainUnits) {
   setFields(line.fields, u"", 0, false, 0, nullptr);
   line.number = linesRead_;
   line.lastNumber = linesRead_;
-  bool errorMarks = true;
-  std::size_t count = 0;
-  const uint32_t usual = raw.holdsNul ? 0 : cutUsualLine(raw.bytes, raw.size, spans_, count, errorMarks);
-  if (usual != 0) {
-    givePlainLine(line, raw.bytes, usual, count, plainUnits);
-    line.fields.errorMarks = errorMarks;
-    return true;
-  }
+}
+
+void LineReader::readLine(ReadLine& line, const RawLine& raw, bool plainUnits) {
   const ByteScan scan = raw.holdsNul ? ByteScan{false, true} : scanBytes(raw.bytes, raw.size);
   if (scan.plain) {
-    // Nearly every line: ASCII without a quote, so every ';' (or, in a line without one, every ',')
-    // separates. Normalised and cut on its bytes, then widened only for handlers that read units.
-    const Normalisation n = scanNormalisation(raw.bytes, 0, static_cast<uint32_t>(raw.size));
+    // Nearly every line: ASCII without a quote, so every separator of the file separates. Normalised and
+    // cut on its bytes, then widened only for handlers that read units.
+    const Normalisation n = scanNormalisation(raw.bytes, 0, static_cast<uint32_t>(raw.size), separator_);
     const char* bytes = raw.bytes + n.begin;
     const uint32_t kept = n.end - n.begin;
-    cutFields(bytes, kept, n.commaSeparated ? ',' : ';', scan.blanks, spans_);
-    givePlainLine(line, bytes, kept, spans_.size(), plainUnits);
-    return true;
+    cutFields(bytes, kept, static_cast<char>(n.separator), scan.blanks, spans_);
+    givePlainLine(line, bytes, kept, spans_.size(), plainUnits, n.semicolonText);
+    return;
   }
   line.damage = appendDecoded(raw);
-  if (line.damage != ReadLine::Damage::None) return true;
+  if (line.damage != ReadLine::Damage::None) return;
   const uint32_t length = static_cast<uint32_t>(units_.size());
   const uint32_t begin = linesRead_ == 1 && length > 0 && units_[0] == 0xFEFF ? 1 : 0;
   if (holdsQuote(units_.data(), begin, length)) {
     line.damage = readQuoted(line, begin);
-    return true;
+    return;
   }
-  // No quote: every ';' (or, in a line without one, every ',') separates.
-  const Normalisation n = scanNormalisation(units_.data(), begin, length);
+  // No quote: every separator of the file separates.
+  const Normalisation n = scanNormalisation(units_.data(), begin, length, separator_);
   char16_t* units = units_.data() + n.begin;
   const uint32_t kept = n.end - n.begin;
-  cutFields(units, kept, n.commaSeparated ? u',' : u';', true, spans_);
+  cutFields(units, kept, n.separator, true, spans_);
   line.units = units;
   line.length = kept;
   line.content = isContent(units, kept, spans_.data(), spans_.size());
-  setFields(line.fields, units, spans_.size(), false, 0, nullptr);
-  return true;
+  setFields(line.fields, units, spans_.size(), n.semicolonText, 0, nullptr);
+}
+
+namespace {
+
+enum class CellState { FieldStart, InField, InQuote };
+
+// Where the reading of quoted cells stands after some units.
+struct CellScan {
+  CellState state = CellState::FieldStart;
+  // The opening quote of the cell still open, and the doubled quotes recorded before it.
+  uint32_t opener = 0;
+  std::size_t doubledBefore = 0;
+};
+
+// Reads the units from `i` up to `length`: records each separator of `set` that stands outside quoted cells,
+// and the second quote of each doubled quote inside them.
+void scanCells(const char16_t* units, uint32_t i, uint32_t length, SeparatorSet set, CellScan& scan,
+               std::vector<uint32_t>& separators, std::vector<uint32_t>& doubled) {
+  // In locals: the vectors written below could alias `scan` for all the compiler knows.
+  CellState state = scan.state;
+  uint32_t opener = scan.opener;
+  std::size_t doubledBefore = scan.doubledBefore;
+  for (; i < length; ++i) {
+    const char16_t unit = units[i];
+    if (state == CellState::InQuote) {
+      if (unit != u'"') continue;
+      if (i + 1 < length && units[i + 1] == u'"') {
+        doubled.push_back(++i);
+      } else {
+        state = CellState::InField;
+      }
+    } else if (separates(unit, set)) {
+      separators.push_back(i);
+      state = CellState::FieldStart;
+    } else if (state == CellState::FieldStart && unit == u'"') {
+      state = CellState::InQuote;
+      opener = i;
+      doubledBefore = doubled.size();
+    } else if (!isBlankUnit(unit)) {
+      state = CellState::InField;
+    }
+  }
+  scan = CellScan{state, opener, doubledBefore};
+}
+
+// A cell still open at the end of the units: its opening quote was an ordinary one, and the rest is read
+// unquoted.
+void readRestUnquoted(const char16_t* units, uint32_t length, SeparatorSet set, const CellScan& scan,
+                      std::vector<uint32_t>& separators, std::vector<uint32_t>& doubled) {
+  doubled.resize(scan.doubledBefore);
+  for (uint32_t j = scan.opener + 1; j < length; ++j) {
+    if (separates(units[j], set)) separators.push_back(j);
+  }
+}
+
+// The separator of a file whose first content line holds `has` outside quoted cells.
+FieldSeparator fileSeparator(bool semicolon, bool comma, bool tab) {
+  if (semicolon) return FieldSeparator::Semicolon;
+  if (comma) return FieldSeparator::Comma;
+  return tab ? FieldSeparator::Tab : FieldSeparator::Semicolon;
+}
+
+}  // namespace
+
+bool LineReader::decideSeparator(ReadLine& line, const RawLine& raw) {
+  separatorDecided_ = true;
+  if (firstQuoted_) {
+    // Quoted cells as any file's would open: after a ';', a ',' or a TAB.
+    const SeparatorSet any = kSemicolonBit | kCommaBit | kTabBit;
+    const auto length = static_cast<uint32_t>(firstUnits_.size());
+    std::vector<uint32_t> separators;
+    std::vector<uint32_t> doubled;
+    CellScan scan;
+    scanCells(firstUnits_.data(), firstBegin_, length, any, scan, separators, doubled);
+    if (scan.state == CellState::InQuote)
+      readRestUnquoted(firstUnits_.data(), length, any, scan, separators, doubled);
+    SeparatorSet seen = 0;
+    for (uint32_t at : separators) seen |= SeparatorSet{1} << firstUnits_[at];
+    separator_ = fileSeparator((seen & kSemicolonBit) != 0, (seen & kCommaBit) != 0, (seen & kTabBit) != 0);
+  } else {
+    // Bytes below 0x80 stand for themselves in every charset a run reads.
+    const auto holds = [&raw](char byte) { return std::memchr(raw.bytes, byte, raw.size) != nullptr; };
+    separator_ = fileSeparator(holds(';'), holds(','), holds('\t'));
+  }
+  bool readAgain = false;
+  if (separator_ != FieldSeparator::Semicolon) {
+    if (firstQuoted_) {
+      // The physical lines it took are read; a cell left open may take more.
+      units_.swap(firstUnits_);
+      breaks_.swap(firstBreaks_);
+      line.damage = readQuoted(line, firstBegin_);
+    } else {
+      readAgain = true;
+    }
+  }
+  firstUnits_ = {};
+  firstBreaks_ = {};
+  return readAgain;
 }
 
 ReadLine::Damage LineReader::readQuoted(ReadLine& line, uint32_t begin) {
   separators_.clear();
-  enum class State { FieldStart, InField, InQuote } state = State::FieldStart;
-  uint32_t opener = 0;
+  doubled_.clear();
+  const SeparatorSet set = separatorsOf(separator_);
+  CellScan scan;
   uint32_t i = begin;
   for (;;) {
     const uint32_t length = static_cast<uint32_t>(units_.size());
-    for (; i < length; ++i) {
-      const char16_t unit = units_[i];
-      if (state == State::InQuote) {
-        if (unit != u'"') continue;
-        if (i + 1 < length && units_[i + 1] == u'"') {
-          ++i;  // a doubled quote is text
-        } else {
-          state = State::InField;
-        }
-      } else if (isSeparator(unit)) {
-        separators_.push_back(i);
-        state = State::FieldStart;
-      } else if (state == State::FieldStart && unit == u'"') {
-        state = State::InQuote;
-        opener = i;
-      } else if (!isBlankUnit(unit)) {
-        state = State::InField;
-      }
-    }
-    if (state != State::InQuote) break;
+    scanCells(units_.data(), i, length, set, scan, separators_, doubled_);
+    i = length;
+    if (scan.state != CellState::InQuote) break;
     if (quotesEnd_ > cutter_.position()) {
       // The cell goes on over the line end, which reads as one blank.
       RawLine raw{};
@@ -624,12 +760,16 @@ ReadLine::Damage LineReader::readQuoted(ReadLine& line, uint32_t begin) {
       }
       continue;
     }
-    // No quote follows: the opening one was an ordinary quote, and the rest is read unquoted.
-    for (uint32_t j = opener + 1; j < length; ++j) {
-      if (isSeparator(units_[j])) separators_.push_back(j);
-    }
+    readRestUnquoted(units_.data(), length, set, scan, separators_, doubled_);
     break;
   }
+  if (!separatorDecided_) {
+    firstQuoted_ = true;
+    firstBegin_ = begin;
+    firstUnits_ = units_;
+    firstBreaks_ = breaks_;
+  }
+  dropDoubledQuotes();
   const uint32_t length = static_cast<uint32_t>(units_.size());
   for (uint32_t j = begin; j < length; ++j) {
     if (units_[j] == u'"') units_[j] = u' ';
@@ -638,10 +778,35 @@ ReadLine::Damage LineReader::readQuoted(ReadLine& line, uint32_t begin) {
   return ReadLine::Damage::None;
 }
 
+void LineReader::dropDoubledQuotes() {
+  if (doubled_.empty()) return;
+  // Positions behind a dropped quote move one unit down for each.
+  const auto moveDown = [this](std::vector<uint32_t>& positions) {
+    std::size_t k = 0;
+    for (uint32_t& at : positions) {
+      while (k < doubled_.size() && doubled_[k] < at) ++k;
+      at -= static_cast<uint32_t>(k);
+    }
+  };
+  moveDown(separators_);
+  moveDown(breaks_);
+  uint32_t kept = doubled_[0];
+  std::size_t k = 0;
+  for (uint32_t j = doubled_[0]; j < units_.size(); ++j) {
+    if (k < doubled_.size() && doubled_[k] == j) {
+      ++k;
+      continue;
+    }
+    units_[kept++] = units_[j];
+  }
+  units_.resize(kept);
+}
+
 void LineReader::splitFields(ReadLine& line, uint32_t begin, uint32_t end) {
   const char16_t* units = units_.data();
-  while (begin < end && isBlankUnit(units[begin])) ++begin;
-  // Trailing blanks and separators go; a ';' or ',' inside a quoted cell is text and stays.
+  const SeparatorSet set = separatorsOf(separator_);
+  while (begin < end && isBlankUnit(units[begin]) && !separates(units[begin], set)) ++begin;
+  // Trailing blanks and separators go; a separator inside a quoted cell is text and stays.
   std::size_t kept = separators_.size();
   while (end > begin) {
     const char16_t unit = units[end - 1];
@@ -650,13 +815,16 @@ void LineReader::splitFields(ReadLine& line, uint32_t begin, uint32_t end) {
       continue;
     }
     while (kept > 0 && separators_[kept - 1] > end - 1) --kept;
-    if (!isSeparator(unit) || kept == 0 || separators_[kept - 1] != end - 1) break;
+    if (!separates(unit, set) || kept == 0 || separators_[kept - 1] != end - 1) break;
     --end;
     --kept;
   }
-  bool semicolon = false;
-  for (std::size_t k = 0; k < kept; ++k) semicolon = semicolon || units[separators_[k]] == u';';
-  const char16_t separator = semicolon ? u';' : u',';
+  char16_t separator = separator_ == FieldSeparator::Comma ? u',' : u'\t';
+  if (separator_ == FieldSeparator::Semicolon) {
+    bool semicolon = false;
+    for (std::size_t k = 0; k < kept; ++k) semicolon = semicolon || units[separators_[k]] == u';';
+    separator = semicolon ? u';' : u',';
+  }
 
   spans_.clear();
   if (begin < end) {

@@ -99,7 +99,8 @@ struct LineFields {
   const char16_t* units = u"";
   const FieldSpan* spans = nullptr;
   std::size_t count = 0;
-  // The line held a quote, so a cell may hold a ';' or a line end.
+  // A cell may hold a ';': the line held a quote, or the file's separator leaves its ';' as text. A quoted
+  // cell may also hold a line end.
   bool quoted = false;
   // Line ends inside quoted cells that the line holds (each read as one blank).
   std::size_t breakCount = 0;
@@ -117,7 +118,7 @@ struct LineFields {
   const char16_t* begin(std::size_t field) const { return field < count ? units + spans[field].begin : u""; }
   // The field as a text of its own; empty for a field the line does not reach.
   UString text(std::size_t field) const;
-  // A ';' stands in the field: only a quoted cell can hold one.
+  // A ';' stands in the field: only a quoted cell, or a field of a ',' or tab file, can hold one.
   bool holdsSemicolon(std::size_t field) const;
 };
 
@@ -148,15 +149,22 @@ struct ReadLine {
   uint32_t length = 0;
 };
 
+// What separates the fields of a file. Its first content line decides, by what stands outside its quoted
+// cells: a ',' without a ';' makes a ',' file, a TAB without either a tab file, anything else a ';' file (a
+// line of it without a ';' is cut at its commas). A ',' or tab file is cut only at its separator: a ';' (and
+// in a tab file a ',') is text, which a spreadsheet saving with that separator leaves unquoted.
+enum class FieldSeparator { Semicolon, Comma, Tab };
+
 // Reads the image line by line: decodes each physical line with the charset, follows quoted cells over
 // line ends, normalises, splits and classifies. The units of a line stay valid until the next call.
 //
 // Quoted cells are read as spreadsheets write them: a cell opens at a '"' that is the first non-blank unit
-// of the line or after a separator that stands outside quoted cells; inside it "" is text and the next lone
-// '"' closes it. A ';' or ',' inside a quoted cell is text. The line's separator is ';' when one stands
-// outside quoted cells, ',' otherwise. Every '"' reads as a blank. A cell still open at the end of a line
-// goes on over the line end (read as one blank) when a '"' follows later in the image; otherwise its
-// opening quote was an ordinary one and the rest of the line is read unquoted.
+// of the line or after a separator that stands outside quoted cells; inside it "" stands for one quote and
+// the next lone '"' closes it. A separator inside a quoted cell is text. Every '"' reads as a blank, a
+// doubled one inside a quoted cell as one. A cell still open at the end of a line goes on over the line end
+// (read as one blank) when a '"' follows later in the image; otherwise its opening quote was an ordinary one
+// and the rest of the line is read unquoted. Lines up to the first content line are read as in a ';' file;
+// a TAB that separates is an empty field where it leads a line, never a blank to trim.
 class LineReader {
  public:
   LineReader(const char* bytes, std::size_t size, const char* charset);
@@ -172,13 +180,21 @@ class LineReader {
   int32_t linesRead() const { return linesRead_; }
 
  private:
+  void startLine(ReadLine& line) const;
+  // A line that the one-pass cut of a ';' file does not take.
+  void readLine(ReadLine& line, const RawLine& raw, bool plainUnits);
+  // Decides the file's separator by the first content line and reads a line with quotes again by it; true
+  // when a line without quotes, still at `raw`, must be read again.
+  bool decideSeparator(ReadLine& line, const RawLine& raw);
   void appendAscii(const RawLine& raw);
   ReadLine::Damage appendDecoded(const RawLine& raw);
   ReadLine::Damage readQuoted(ReadLine& line, uint32_t begin);
+  void dropDoubledQuotes();
   void splitFields(ReadLine& line, uint32_t begin, uint32_t end);
   // A plain line, normalised to its `kept` bytes and cut into the first `count` spans, as the handlers
   // get it: widened to units only when `plainUnits` is set.
-  void givePlainLine(ReadLine& line, const char* bytes, uint32_t kept, std::size_t count, bool plainUnits);
+  void givePlainLine(ReadLine& line, const char* bytes, uint32_t kept, std::size_t count, bool plainUnits,
+                     bool semicolonText);
   void setFields(LineFields& fields, const char16_t* units, std::size_t count, bool quoted,
                  std::size_t breakCount, const char* bytes) const;
 
@@ -191,6 +207,15 @@ class LineReader {
   std::vector<char16_t> units_;
   std::vector<FieldSpan> spans_;
   std::vector<uint32_t> breaks_;
-  // Separators outside quoted cells, by position, while a line with quotes is read.
+  // Separators outside quoted cells, and the second quote of each doubled quote inside them, by position,
+  // while a line with quotes is read.
   std::vector<uint32_t> separators_;
+  std::vector<uint32_t> doubled_;
+  FieldSeparator separator_ = FieldSeparator::Semicolon;
+  bool separatorDecided_ = false;
+  // While the separator is undecided, a line with quotes as it stood before they were read.
+  bool firstQuoted_ = false;
+  uint32_t firstBegin_ = 0;
+  std::vector<char16_t> firstUnits_;
+  std::vector<uint32_t> firstBreaks_;
 };

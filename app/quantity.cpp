@@ -45,6 +45,14 @@ unsigned digitOf(Unit unit) {
 }
 
 template <typename Unit>
+bool holdsDigit(const Unit* units, uint32_t from, uint32_t to) {
+  for (uint32_t i = from; i < to; ++i) {
+    if (digitOf(units[i]) <= 9) return true;
+  }
+  return false;
+}
+
+template <typename Unit>
 int64_t parseUnits(const Unit* units, uint32_t length) {
   if (length > 999) reject();
   // Nearly every quantity is digits, perhaps one separator and up to seven digits after it, in at most
@@ -68,6 +76,11 @@ int64_t parseUnits(const Unit* units, uint32_t length) {
   int64_t sign = 1;
   int64_t accumulator = 0;
   int32_t fractionScale = 0;  // 0: no separator yet; else 10 to the number of digits after it
+  // A minus sign between digits makes no number but a date (2026-12-05) or a range (1-2): the first minus
+  // sign after a digit, checked against the digits after it once the walk is done. Digits before a minus
+  // sign are looked for from the previous one on, so each unit is looked at once.
+  uint32_t minusAfterDigit = length;
+  uint32_t lookedAt = 0;
   for (uint32_t i = 0; i < length; ++i) {
     const char16_t unit = units[i];
     // Digits first: nearly every unit is one.
@@ -79,8 +92,12 @@ int64_t parseUnits(const Unit* units, uint32_t length) {
         if (fractionScale > 9999999) reject();
         fractionScale *= 10;
       }
-    } else if (unit == u'-') {
+    } else if (unit == u'-' || unit == u'\u2212') {  // U+2212 MINUS SIGN, as some spreadsheets write it
       sign = -1;
+      if (minusAfterDigit == length) {
+        if (holdsDigit(units, lookedAt, i)) minusAfterDigit = i;
+        lookedAt = i;
+      }
     } else if (unit == u'.' || unit == u',') {
       if (fractionScale != 0) reject();
       fractionScale = 1;
@@ -88,6 +105,7 @@ int64_t parseUnits(const Unit* units, uint32_t length) {
       reject();
     }
   }
+  if (holdsDigit(units, minusAfterDigit, length)) reject();
   return thousandthsOf(sign, accumulator, fractionScale);
 }
 

@@ -1,6 +1,7 @@
 // The chapter and identification handlers.
 #include "app/sections.h"
 
+#include <algorithm>
 #include <string>
 
 #include "app/messages.h"
@@ -46,6 +47,17 @@ bool isEightDigits(const UString& text) {
     if (static_cast<char16_t>(text.units()[i] - u'0') >= 10) return false;
   }
   return true;
+}
+
+// A cell formatted with decimals is saved as 3,00: the text without a trailing ',' or '.' that only zeros
+// follow.
+UString wholeNumberText(const UString& text) {
+  const int32_t separator = std::max(text.lastIndexOf(u','), text.lastIndexOf(u'.'));
+  if (separator < 0) return text;
+  for (uint32_t i = static_cast<uint32_t>(separator) + 1; i < text.length(); ++i) {
+    if (text.charAt(i) != u'0') return text;
+  }
+  return text.substring(0, static_cast<uint32_t>(separator));
 }
 
 const char* const kIdentificationHeader =
@@ -121,7 +133,7 @@ LineOutcome handleIdentificationLine(RunContext& run, const LineFields& fields) 
 
   int32_t declarationCount = 0;
   try {
-    declarationCount = values[VGEA002].toInt32(10);
+    declarationCount = wholeNumberText(values[VGEA002]).toInt32(10);
   } catch (const Exception&) {
     declarationCount = 0;
   }

@@ -63,11 +63,13 @@ void BM_parseQuantity_Rejected(benchmark::State& state) {
 BENCHMARK(BM_parseQuantity_Rejected);
 
 // Reading item lines of form 2010 through the line reader, per line: plain lines, lines with blanks
-// around their fields, and lines as a spreadsheet quotes them.
+// around their fields, lines as a spreadsheet quotes them, and lines of a ',' and of a tab save.
 const char kItemLine[] = "1234;84713000;11;DE;CN;1234,567;12;123456,5;130000;DE123456789\r\n";
 const char kBlankItemLine[] = "1234 ; 84713000 ;11; DE ;CN ; 1234,567;12 ;123456,5; 130000 ;DE123456789\r\n";
 const char kQuotedItemLine[] =
     "1234;\"84713000\";\"11\";\"DE\";\"CN\";1234,567;12;123456,5;130000;\"DE123456789\"\r\n";
+const char kCommaItemLine[] = "1234,84713000,11,DE,CN,\"1234,567\",12,\"123456,5\",130000,DE123456789\r\n";
+const char kTabItemLine[] = "1234\t84713000\t11\tDE\tCN\t1234,567\t12\t123456,5\t130000\tDE123456789\r\n";
 
 void readLines(benchmark::State& state, const char* line) {
   std::string image;
@@ -88,9 +90,17 @@ void BM_LineReader_Blanks(benchmark::State& state) {
 void BM_LineReader_Quoted(benchmark::State& state) {
   readLines(state, kQuotedItemLine);
 }
+void BM_LineReader_Comma(benchmark::State& state) {
+  readLines(state, kCommaItemLine);
+}
+void BM_LineReader_Tab(benchmark::State& state) {
+  readLines(state, kTabItemLine);
+}
 BENCHMARK(BM_LineReader_Item);
 BENCHMARK(BM_LineReader_Blanks);
 BENCHMARK(BM_LineReader_Quoted);
+BENCHMARK(BM_LineReader_Comma);
+BENCHMARK(BM_LineReader_Tab);
 
 // The item step after the reader, per line of form 2010: the checks of the line and its merge into the
 // run's table, on keys it has seen (1,000 lines over 50 keys), plain and quoted.

@@ -22,12 +22,16 @@ namespace {
 namespace fs = std::filesystem;
 
 // The first byte of an input chooses what stands before the rest: nothing, or the opening sections of
-// either form, so that mutations reach the item lines as often as the opening ones.
+// either form in a ';' file, a ',' file or a tab file, so that mutations reach the item lines of each kind
+// of file as often as the opening ones.
 const char* const kOpenings[] = {
     "",
     "0;1\r\n2010;12345678;12345678;2021;6\r\n1;1\r\n",
     "0;1\r\n2012;12345678;12345678;2021;3\r\n1;1\r\n",
+    "0,1\r\n2010,12345678,12345678,2021,6\r\n1,1\r\n",
+    "0\t1\r\n2012\t12345678\t12345678\t2021\t3\r\n1\t1\r\n",
 };
+constexpr int kOpeningCount = static_cast<int>(std::size(kOpenings));
 
 // A private folder per process, made for each input and removed after it (libFuzzer may end the process
 // without running exit handlers). In memory where the system has such a folder: every run syncs its
@@ -197,14 +201,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const fs::path output = folder / "declaration-output.csv";
   const fs::path errors = folder / "declaration-error.txt";
   const std::string bytes =
-      kOpenings[data[0] % 3] + std::string(reinterpret_cast<const char*>(data + 1), size - 1);
+      kOpenings[data[0] % kOpeningCount] + std::string(reinterpret_cast<const char*>(data + 1), size - 1);
   {
     std::ofstream out(input, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   }
   // The first byte also chooses what an earlier run left at the two names: nothing, a stale file at
   // either or both, or links to the input, which must be replaced and never written through.
-  const int earlier = (data[0] / 3) % 4;
+  const int earlier = (data[0] / kOpeningCount) % 4;
   if (earlier == 1 || earlier == 2) {
     std::ofstream stale(earlier == 1 ? output : errors, std::ios::binary);
     stale << "stale";

@@ -1,6 +1,7 @@
 // Fuzz target: parseQuantity against a model computed in 128-bit arithmetic, and the same number written
 // with the other decimal separator or with blanks between its units; every text it refuses under the
 // length limit has a reason the terminal can give.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -33,16 +34,26 @@ Outcome parsed(const UString& text) {
   }
 }
 
-// Minus signs anywhere, one separator, blanks ignored, at most 18 significant digits and 7 decimals, fewer
-// than 1000 units; all digits times 1000 must fit in signed 64 bits before the cut toward zero.
+// Minus signs ('-' or U+2212) before the first digit or after the last, one separator, blanks ignored, at
+// most 18 significant digits and 7 decimals, fewer than 1000 units; all digits times 1000 must fit in
+// signed 64 bits before the cut toward zero.
 Outcome model(const std::vector<char16_t>& units) {
   const Outcome rejected{true, 0};
   if (units.size() >= 1000) return rejected;
+  std::size_t firstDigit = units.size();
+  std::size_t lastDigit = 0;
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    if (units[i] < u'0' || units[i] > u'9') continue;
+    firstDigit = std::min(firstDigit, i);
+    lastDigit = i;
+  }
   int sign = 1;
   Wide accumulator = 0;
   Wide scale = 0;
-  for (char16_t unit : units) {
-    if (unit == u'-') {
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    const char16_t unit = units[i];
+    if (unit == u'-' || unit == u'\u2212') {
+      if (i > firstDigit && i < lastDigit) return rejected;
       sign = -1;
     } else if (unit == u'.' || unit == u',') {
       if (scale != 0) return rejected;

@@ -400,8 +400,8 @@ TEST(LineReader, QuotedCellsAsSpreadsheetsWriteThem) {
       {"a;\"b;c\";d", {{1, 1, true, {"a", "b;c", "d"}}}},
       {"\"a,b\",c", {{1, 1, true, {"a,b", "c"}}}},
       {"\"a;b\",c", {{1, 1, true, {"a;b", "c"}}}},  // a quoted ';' does not choose the separator
-      {"x;\"say \"\"hi\"\"\";y", {{1, 1, true, {"x", "say   hi", "y"}}}},
-      {"a;\"b;\"", {{1, 1, true, {"a", "b;"}}}},  // a quoted trailing ';' is text
+      {"x;\"say \"\"hi\"\"\";y", {{1, 1, true, {"x", "say  hi", "y"}}}},  // a doubled quote is one blank
+      {"a;\"b;\"", {{1, 1, true, {"a", "b;"}}}},                          // a quoted trailing ';' is text
       {"a;\"b,\" , ;", {{1, 1, true, {"a", "b,"}}}},
       {"a; \"b;c\" ;d", {{1, 1, true, {"a", "b;c", "d"}}}},
       {"a;\"b\"c;d", {{1, 1, true, {"a", "b c", "d"}}}},  // text after the closing quote stays in the field
@@ -412,6 +412,36 @@ TEST(LineReader, QuotedCellsAsSpreadsheetsWriteThem) {
       {"\"\";x", {{1, 1, true, {"", "x"}}}},
       {"\"#x;y\"", {{1, 1, false, {"#x;y"}}}},
       {"\"{fejezet\";\"sorrend}\"", {{1, 1, false, {"{fejezet", "sorrend}"}}}},
+  };
+  for (const auto& row : rows) EXPECT_EQ(readAll(row.image), row.lines) << row.image;
+}
+
+// The first content line decides what separates the fields of every line: ';' (a line without one cut at
+// its commas, as before), else ',', else a TAB. A ',' or tab file is cut only at its separator, and a quoted
+// cell opens only after it.
+TEST(LineReader, TheFirstContentLineDecidesTheSeparator) {
+  const struct {
+    std::string image;
+    Lines lines;
+  } rows[] = {
+      {"0;1\n1\t2\na,b", {{1, 1, true, {"0", "1"}}, {2, 2, true, {"1\t2"}}, {3, 3, true, {"a", "b"}}}},
+      {"# x;y\n0,1\na;b,c;\n1,\"2;3\",4,,",
+       {{1, 1, false, {"# x", "y"}},
+        {2, 2, true, {"0", "1"}},
+        {3, 3, true, {"a;b", "c;"}},
+        {4, 4, true, {"1", "2;3", "4"}}}},
+      {"\"0\",\"1\"\n1;2\na;\"b,c\"",
+       {{1, 1, true, {"0", "1"}}, {2, 2, true, {"1;2"}}, {3, 3, true, {"a; b", "c"}}}},
+      {"0\t1\n\ta\t;b\t,c\t\t \n \t\"x\ty\"\t\"z\"\"\"\na,\"b\tc\"\n\t\t",
+       {{1, 1, true, {"0", "1"}},
+        {2, 2, true, {"", "a", ";b", ",c"}},
+        {3, 3, true, {"", "x\ty", "z"}},
+        {4, 4, true, {"a, b", "c"}},
+        {5, 5, false, {}}}},
+      // Read first as a ';' file would: the quote after the TAB opened no cell; read again as a tab file it
+      // opens one, which goes on over the line end.
+      {"\"0\"\t\"1\nx\"\ny", {{1, 2, true, {"0", "1 x"}}, {3, 3, true, {"y"}}}},
+      {"\xC3\xA9\t\xC3\xA1 b", {{1, 1, true, {"\xC3\xA9", "\xC3\xA1 b"}}}},  // decoded, not plain ASCII
   };
   for (const auto& row : rows) EXPECT_EQ(readAll(row.image), row.lines) << row.image;
 }
@@ -490,7 +520,8 @@ TEST(LineReader, AStreamReadInBlocksGivesTheLinesOfTheImageInMemory) {
 
 // Lines in which no separator stands inside a quoted cell: fields of unquoted text (a quote only after
 // their first unit), closed quoted cells without separators, and a last cell that never closes. Units
-// that share a byte with ';' (U+3B00, U+803B) or have their top bit set must not count as separators.
+// that share a byte with ';' (U+3B00, U+803B) or have their top bit set must not count as separators. A
+// doubled quote inside a quoted cell reads as one blank, as a single quote does by the plain rule.
 TEST(LineReader, LinesWithoutQuotedSeparatorsReadAsByThePlainRule) {
   const char16_t text[] = {u'a', u'0', u' ', u'\t', u'"', 0x3B00, 0x803B, 0x00E9, 0x00A0, 0xFFFD};
   const char16_t quoted[] = {u'a', u' ', u'\t', 0x3B00, 0x00E9};
@@ -498,6 +529,7 @@ TEST(LineReader, LinesWithoutQuotedSeparatorsReadAsByThePlainRule) {
   std::mt19937 random(1250);
   auto pick = [&random](const auto& alphabet) { return alphabet[random() % std::size(alphabet)]; };
   for (int round = 0; round < 20000; ++round) {
+    // U+0001 stands for a doubled quote until the line is written.
     std::u16string line;
     const int fields = static_cast<int>(random() % 6);
     for (int f = 0; f < fields; ++f) {
@@ -511,7 +543,7 @@ TEST(LineReader, LinesWithoutQuotedSeparatorsReadAsByThePlainRule) {
         case 1:  // a quoted cell with doubled quotes inside, and text after it
           line += u'"';
           for (int n = static_cast<int>(random() % 5); n > 0; --n) {
-            if (random() % 4 == 0) line += u"\"\"";
+            if (random() % 4 == 0) line += u'\1';
             line += pick(quoted);
           }
           line += u'"';
@@ -529,16 +561,23 @@ TEST(LineReader, LinesWithoutQuotedSeparatorsReadAsByThePlainRule) {
       for (int n = static_cast<int>(random() % 6); n > 0; --n)
         line += random() % 3 == 0 ? pick(separators) : pick(quoted);
     }
-    char* bytes = encodeText(UString(line.data(), static_cast<uint32_t>(line.size())), "UTF-8");
+    std::u16string written;
+    std::u16string plain;
+    for (char16_t unit : line) {
+      written += unit == u'\1' ? u"\"\"" : std::u16string(1, unit);
+      plain += unit == u'\1' ? u'"' : unit;
+    }
+    char* bytes = encodeText(UString(written.data(), static_cast<uint32_t>(written.size())), "UTF-8");
     const std::string image(bytes);
     delete[] bytes;
-    const Lines read = readAll(image);
+    // After a first line that makes the file a ';' file.
+    const Lines read = readAll("0;1\n" + image);
     std::vector<std::string> expected;
-    for (const std::u16string& field : fieldsByPlainRule(line))
+    for (const std::u16string& field : fieldsByPlainRule(plain))
       expected.push_back(utf8(field.data(), static_cast<uint32_t>(field.size())));
-    ASSERT_EQ(read.size(), image.empty() ? 0u : 1u) << image;
+    ASSERT_EQ(read.size(), image.empty() ? 1u : 2u) << image;
     if (!image.empty()) {
-      ASSERT_EQ(read[0].fields, expected) << image;
+      ASSERT_EQ(read[1].fields, expected) << image;
     }
   }
 }
@@ -559,18 +598,20 @@ TEST(LineReader, PlainLinesReadAsByThePlainRule) {
     std::vector<std::string> expected;
     for (const std::u16string& field : fieldsByPlainRule(std::u16string(decoded.units(), decoded.length())))
       expected.push_back(utf8(field.data(), static_cast<uint32_t>(field.size())));
-    const Lines read = readAll(line);
-    ASSERT_EQ(read.size(), line.empty() ? 0u : 1u) << line;
+    // After a first line that makes the file a ';' file.
+    const std::string image = "0;1\n" + line;
+    const Lines read = readAll(image);
+    ASSERT_EQ(read.size(), line.empty() ? 1u : 2u) << line;
     if (!line.empty()) {
-      ASSERT_EQ(read[0].fields, expected) << line;
+      ASSERT_EQ(read[1].fields, expected) << line;
     }
     // A field that starts as a spreadsheet error value does must be marked, or its check is skipped.
     bool marked = false;
     for (const std::string& field : expected)
       marked = marked || field.starts_with('#') || field.starts_with('E');
-    LineReader reader(line.data(), line.size(), "UTF-8");
+    LineReader reader(image.data(), image.size(), "UTF-8");
     ReadLine bytesOnly;
-    if (marked && reader.next(bytesOnly, false)) {
+    if (marked && reader.next(bytesOnly, false) && reader.next(bytesOnly, false)) {
       ASSERT_TRUE(bytesOnly.fields.errorMarks) << line;
     }
   }

@@ -43,7 +43,17 @@ TEST(ParseQuantity, AcceptsTheWaysSpreadsheetUsersWriteNumbersAndRejectsTheRest)
       {u"1 234 567", 1234567000},
       {u"-2,25", -2250},
       {u"2,25-", -2250},
-      {u"-2-,25-", -2250},  // a second minus never sets the sign back
+      {u"--5-", -5000},  // a second minus never sets the sign back
+      {u"- 5", -5000},
+      {u"\u22122,25", -2250},  // U+2212 MINUS SIGN
+      {u"12,5\u2212", -12500},
+      // A minus sign between two digits: a date the sheet made of 12.5, or a range.
+      {u"2026-12-05", std::nullopt},
+      {u"1-2", std::nullopt},
+      {u"1 - 2", std::nullopt},
+      {u"1-,5", std::nullopt},
+      {u"-2-,25-", std::nullopt},
+      {u"1\u22122", std::nullopt},
       {u"1,2345", 1234},
       {u"-1,2345", -1234},
       {u"1,9999", 1999},  // cut toward zero, not rounded
@@ -89,6 +99,10 @@ TEST(ParseQuantity, DigitAndLengthLimits) {
 // compute every result.
 std::optional<int64_t> walked(const std::string& text) {
   if (text.size() > 999) return std::nullopt;
+  // A minus sign between the first digit and the last rejects.
+  const std::size_t firstDigit = text.find_first_of("0123456789");
+  const std::size_t lastDigit = text.find_last_of("0123456789");
+  if (firstDigit != std::string::npos && text.find('-', firstDigit) < lastDigit) return std::nullopt;
   int64_t sign = 1;
   int64_t accumulator = 0;
   int32_t scale = 0;

@@ -147,8 +147,8 @@ TEST(Run, Declarations) {
        "{T_SORSZ;TEKOD}\r\n# items\r\n" +
            std::string(kWorkedItems).insert(kWorkedItems.find("2;"), "{x}\r\n#3;1;1\r\n\r\n"),
        true, kSections2010 + kRtaHeader + kWorkedRows},
-      {"quotes and commas",
-       "\"0\",\"1\"\r\n\"2010\",\"12345678\",\"12345678\",\"2021\",\"6\",\"Kiss Anna\",,,,,,,,,\"0042\"\r\n"
+      {"quotes, and comma lines in a ';' file",
+       "\"0\";\"1\"\r\n\"2010\",\"12345678\",\"12345678\",\"2021\",\"6\",\"Kiss Anna\",,,,,,,,,\"0042\"\r\n"
        "1;1;;;\r\n1;8471300;11;de;CN;\"1,5\";;100;110;de123456789\r\n"
        "2,08471300,11,DE,CN,2.25,,50.5,60,DE123456789,,,\r\n3;85171200;1;AT;CN;0,25;2;20;20;ATU12345678 ; "
        ",\r\n",
@@ -206,7 +206,7 @@ TEST(Run, SpreadsheetExports) {
        "0;1\r\n" + identification2010 + "\"J\xC3\xBAniusi\r\nm\xC3\xA1sodik \"\"sor\"\"\";0042\r\n1;1\r\n" +
            kWorkedItems,
        true,
-       sections("2010;12345678;12345678;21;06;Kiss Anna;;;;;;;;J\xFAniusi m\xE1sodik   sor;42") + kRtaHeader +
+       sections("2010;12345678;12345678;21;06;Kiss Anna;;;;;;;;J\xFAniusi m\xE1sodik  sor;42") + kRtaHeader +
            kWorkedRows},
       {"an opening quote that never closes is an ordinary one",
        kOpening2012 + "1;\"8471300;11;DE;CN;1\r\n2;8471300;11;DE;CN;12\r\n", true,
@@ -237,6 +237,75 @@ TEST(Run, SpreadsheetExports) {
        kChapter0 + kIdentificationHeader +
            "2012;12345678;12345678;21;07;\xA9\xB9\xAB\xBB\xAE\xBE\xE1\xF5\xFB;;;;;;;;;\r\n\r\n" + kChapter1 +
            kFtaHeader},
+  };
+  for (const Case& row : rows) expectRun(row);
+}
+
+// Saves of spreadsheets in a Hungarian locale that once converted to what the sheet does not show: the
+// file's separator is decided by its first content line, so a ';' in a ',' or tab save is text.
+TEST(Run, SpreadsheetSavesKeepWhatTheSheetShows) {
+  const std::string comma2012 = "0,1\n2012,34567890,34567890,2021,11,Nagy,,,,,,,,,\n1,1\n";
+  const std::string opening2012 = "0;1\n2012;34567890;34567890;2021;11;Nagy;;;;;;;;;\n1;1\n";
+  const std::string sections2012 = sections("2012;34567890;34567890;21;11;Nagy;;;;;;;;;") + kFtaHeader;
+  const std::string vgea2012 = "0;1\n2012;34567890;34567890;2021;11;Nagy;;;;;;;;;";
+  const std::string quantity2012 = opening2012 + "1;85076000;11;SI;CN;";
+  const Case rows[] = {
+      {"a date the sheet made of 12.5 in KGM", quantity2012 + "2026-12-05;4;250;255\n", false,
+       entry(4, kInvalidNumber)},
+      {"a range in KGM", quantity2012 + "1-2\n", false, entry(4, kInvalidNumber)},
+      {"a minus after the digits", quantity2012 + "2,25-\n", true,
+       sections2012 + "00001;85076000;11;SI;CN;-2.250;;;\r\n"},
+      {"U+2212 MINUS SIGN",
+       quantity2012 + "\xE2\x88\x92"
+                      "12,5\n",
+       true, sections2012 + "00001;85076000;11;SI;CN;-12.500;;;\r\n"},
+      {"a ',' save: a ';' in a notes cell right of the items is text, and ignored",
+       "0,1\n2010,89012345,89012345,2021,6,Nagy,,,,,,,,,1\n1,1\n"
+       "1,44071190,11,AT,AT,2500,\"12,5\",4100,4182,ATU33333333,l\xC3\xA1sd sz\xC3\xA1mla; fizetve\n"
+       "2,44071190,11,AT,AT,500,\"2,5\",820,\"836,4\",ATU33333333,rendben\n",
+       true,
+       sections("2010;89012345;89012345;21;06;Nagy;;;;;;;;;1") + kRtaHeader +
+           "00001;44071190;11;AT;AT;3000;15;4920;5018;ATU33333333\r\n"},
+      {"a ',' save: a ';' in the remark cannot reach the file",
+       "0,1\n2012,34567890,34567890,2021,11,Nagy,,,,,,,,l\xC3\xA1sd; fizetve,\n1,1\n", false,
+       entry(2, kSemicolonInCell)},
+      {"a ',' save: a ';' in a key cell", comma2012 + "1,85076000,11,SI;AT,CN,5\n2,85076000,11,SI,CN,x\n",
+       false, entry(4, kSemicolonInCell) + entry(5, kInvalidNumber)},
+      {"a ',' save with every cell quoted",
+       "\"0\",\"1\"\n" + comma2012.substr(4) +
+           "\"1\",\"85076000\",\"11\","
+           "\"SI\",\"CN\",\"1,5\"\n",
+       true, sections2012 + "00001;85076000;11;SI;CN;1;;;\r\n"},
+      {"a ';' file holds lines cut at their commas as before",
+       opening2012 + "1,85076000,11,SI,CN,2\n2;85076000;11;SI;CN;1,5\n", true,
+       sections2012 + "00001;85076000;11;SI;CN;3;;;\r\n"},
+      {"a tab save: an empty first cell keeps its place, a ',' and a ';' are text",
+       "0\t1\n2012\t34567890\t34567890\t2021\t11\tNagy "
+       "\xC3\x89va\t\t\t\t\t\t\t\t\"Sz\xC3\xA1ll\xC3\xADt\xC3\xA1s, 2 "
+       "t\xC3\xA9tel\"\n1\t1\n\t85076000\t11\tSI\tCN\t12,5\t4\t250\t255\t\t\n"
+       "2\t08471300\t11\tAT\tCN\t1,5\t\t100\t110\tl\xC3\xA1sd; 2\n",
+       true,
+       sections("2012;34567890;34567890;21;11;Nagy \xC9va;;;;;;;;Sz\xE1ll\xEDt\xE1s, 2 t\xE9tel;") +
+           kFtaHeader + "00001;85076000;11;SI;CN;12;4;250;255\r\n00002;08471300;11;AT;CN;1;;100;110\r\n"},
+      {"a tab save: a tab inside a quoted cell stays in it, a ';' in a key cell is reported",
+       "0\t1\n2012\t34567890\t34567890\t2021\t11\t\"Nagy\t\xC3\x89va\"\n1\t1\n1\t85076000\t11\tSI\t\"C;"
+       "N\"\t1\n",
+       false, entry(4, kSemicolonInCell)},
+      {"a doubled quote is one quote, which reads as a blank, quoted or not",
+       "0;1\n2012;87654321;87654321;21;3;Nagy;;;;;;;;\"Alfa \"\"B\xC3\xA9ta\"\" Kft.\";\n1;1\n"
+       "1;85076000;11;SI;CN;1\n1;85076000;11;SI;CN;1;;;;Alfa \"B\xC3\xA9ta\" Kft.\n",
+       true,
+       sections("2012;87654321;87654321;21;03;Nagy;;;;;;;;Alfa  B\xE9ta  Kft.;") + kFtaHeader +
+           "00001;85076000;11;SI;CN;2;;;\r\n"},
+      {"VGEA002 3,00", vgea2012 + "3,00\n1;1\n", true,
+       sections("2012;34567890;34567890;21;11;Nagy;;;;;;;;;3") + kFtaHeader},
+      {"VGEA002 3.0", vgea2012 + "3.0\n1;1\n", true,
+       sections("2012;34567890;34567890;21;11;Nagy;;;;;;;;;3") + kFtaHeader},
+      {"VGEA002 3,", vgea2012 + "\"3,\"\n1;1\n", true,
+       sections("2012;34567890;34567890;21;11;Nagy;;;;;;;;;3") + kFtaHeader},
+      {"VGEA002 3,5", vgea2012 + "3,5\n1;1\n", true, sections2012},
+      {"VGEA002 -3,00", vgea2012 + "-3,00\n1;1\n", true, sections2012},
+      {"VGEA002 3,01", vgea2012 + "3,01\n1;1\n", true, sections2012},
   };
   for (const Case& row : rows) expectRun(row);
 }
@@ -493,7 +562,7 @@ TEST(Run, EveryMessageOfTheErrorReport) {
 }
 
 TEST(Run, ChapterLines) {
-  for (const char* accepted : {"0;1;x", "00;01", "-0;1", "\"0\",\"1\"", "0;1 ; ,"}) {
+  for (const char* accepted : {"0;1;x", "00;01", "-0;1", "\"0\";\"1\"", "0;1 ; ,"}) {
     expectRun({accepted, std::string(accepted) + kOpening2012.substr(3), true, kSections2012 + kFtaHeader});
   }
   for (const char* rejected : {"0", "0;2", "1;1", "a;1", "0;+1", "0;1.0"}) {
