@@ -10,14 +10,15 @@
 
 namespace {
 
-// One spelling per result name: the folder resolved through "..", "." and links, then the derived name.
+// One spelling per result name: the folder resolved through "..", "." and links, then the derived name,
+// in one case where names ignore it.
 std::filesystem::path resultIdentity(const std::filesystem::path& input) {
   const std::filesystem::path derived = derivedPath(input, kOutputSuffix);
   std::error_code error;
   std::filesystem::path folder =
       std::filesystem::weakly_canonical(std::filesystem::absolute(derived, error).parent_path(), error);
   if (error) folder = derived.parent_path().lexically_normal();
-  return folder / derived.filename();
+  return comparablePath(folder / derived.filename());
 }
 
 std::string shown(const std::filesystem::path& path) {

@@ -29,16 +29,16 @@ std::vector<std::pair<std::string, std::string>> contents(const fs::path& folder
 
 using Contents = std::vector<std::pair<std::string, std::string>>;
 
-bool isTemporaryName(const std::string& name, const std::string& finalName) {
-  const std::string prefix = "." + finalName + ".";
-  return name.size() == prefix.size() + 16 + 4 && name.rfind(prefix, 0) == 0 &&
+bool isTemporaryName(const std::string& name) {
+  return name.size() == 9 + 16 + 4 && name.rfind(".zelvora-", 0) == 0 &&
          name.compare(name.size() - 4, 4, ".tmp") == 0;
 }
 
-TEST(ResultFile, TemporaryNameStartsWithADotAndEndsInTmpBesideTheFinalName) {
+TEST(ResultFile, TemporaryNameIsShortHiddenAndBesideTheFinalName) {
   EXPECT_EQ(temporaryNameFor(fs::path("data") / "june-output.csv", 0x0123456789ABCDEFu),
-            fs::path("data") / ".june-output.csv.0123456789abcdef.tmp");
-  EXPECT_EQ(temporaryNameFor("june-error.txt", 0), fs::path(".june-error.txt.0000000000000000.tmp"));
+            fs::path("data") / ".zelvora-0123456789abcdef.tmp");
+  EXPECT_EQ(temporaryNameFor(std::string(250, 'j') + "-error.txt", 0),
+            fs::path(".zelvora-0000000000000000.tmp"));
 }
 
 TEST(ResultFile, AppearsUnderItsFinalNameOnlyWhenWholeAndReplacesWhatStoodThere) {
@@ -51,16 +51,20 @@ TEST(ResultFile, AppearsUnderItsFinalNameOnlyWhenWholeAndReplacesWhatStoodThere)
     ResultFile result(output);
     ASSERT_NE(result.stream(), nullptr);
     std::fputs("new output", result.stream());
-    EXPECT_TRUE(isTemporaryName(result.temporaryPath().filename().string(), "june-output.csv"))
-        << result.temporaryPath();
+    // Without a name where the file system allows, else under a hidden one.
+    const std::string hidden = result.temporaryPath().filename().string();
+    EXPECT_TRUE(hidden.empty() || isTemporaryName(hidden)) << hidden;
     ASSERT_TRUE(result.finish());
-    // Written, synced and closed, yet nothing under the final names has changed.
+    // Written and synced, yet nothing under the final names has changed.
     EXPECT_EQ(readBytes(output), "earlier output");
-    EXPECT_EQ(readBytes(result.temporaryPath()), "new output");
-    EXPECT_EQ(contents(folder.path()).size(), 3u);
+    if (!hidden.empty()) {
+      EXPECT_EQ(readBytes(result.temporaryPath()), "new output");
+    }
+    EXPECT_EQ(contents(folder.path()).size(), hidden.empty() ? 2u : 3u);
 
-    const Placed placed = putInPlace(result, errors);
-    EXPECT_EQ(placed.result, PlaceResult::Done);
+    PlacedResults placed;
+    const Placed place = putInPlace(result, errors, folder.path() / "june.csv", placed);
+    EXPECT_EQ(place.result, PlaceResult::Done);
   }
   EXPECT_EQ(contents(folder.path()), (Contents{{"june-output.csv", "new output"}}));
 }
@@ -87,7 +91,8 @@ TEST(ResultFile, TwoResultsForOneNameNeverShareATemporaryFile) {
   ResultFile second(output);
   ASSERT_NE(first.stream(), nullptr);
   ASSERT_NE(second.stream(), nullptr);
-  EXPECT_NE(first.temporaryPath(), second.temporaryPath());
+  // Unnamed files are two files by themselves; named ones must not share a name.
+  EXPECT_TRUE(first.temporaryPath().empty() || first.temporaryPath() != second.temporaryPath());
 }
 
 TEST(ResultFile, AFolderAtTheOtherNameIsNeitherMovedNorReplaced) {
@@ -101,9 +106,10 @@ TEST(ResultFile, AFolderAtTheOtherNameIsNeitherMovedNorReplaced) {
     ASSERT_NE(result.stream(), nullptr);
     std::fputs("new output", result.stream());
     ASSERT_TRUE(result.finish());
-    const Placed placed = putInPlace(result, errors);
-    EXPECT_EQ(placed.result, PlaceResult::CannotCreate);
-    EXPECT_EQ(placed.name, errors);
+    PlacedResults placed;
+    const Placed place = putInPlace(result, errors, folder.path() / "june.csv", placed);
+    EXPECT_EQ(place.result, PlaceResult::CannotCreate);
+    EXPECT_EQ(place.name, errors);
   }
   EXPECT_EQ(contents(folder.path()),
             (Contents{{"june-error.txt", ""}, {"june-output.csv", "earlier output"}}));
