@@ -2,12 +2,10 @@
 // text.
 #pragma once
 
-#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <functional>
 
 #include "text/ustring.h"
 
@@ -104,36 +102,32 @@ class SignalHold {
 void holdSignalsUntilShown();
 void releaseHeldSignals();
 
-// How long a run waits for another that holds the folder's lock: after `notice` it calls `onNotice` once
-// (the front end says that it waits), after `giveUp` it stops waiting.
-struct LockWaiting {
-  std::chrono::milliseconds notice{1000};
-  std::chrono::milliseconds giveUp{60000};
-  std::function<void()> onNotice;
-};
-
-// Keeps other runs from putting results into the same folder at the same time; waits for a run that
-// holds it. On POSIX a lock on the folder itself, on Windows a lock file that the system deletes when it
-// is closed.
+// Keeps other runs from putting results into the same folder at the same time. On POSIX a lock on the
+// folder itself, on Windows a lock file that the system deletes when it is closed.
 class FolderLock {
  public:
-  enum class State {
-    Held,
-    // The folder could not be locked at all (one that may be written but not read, a file system without
-    // locks): results are put in place without the lock.
-    Unavailable,
-    TimedOut,
-  };
-  FolderLock(const std::filesystem::path& folder, const LockWaiting& waiting);
+  explicit FolderLock(const std::filesystem::path& folder);
   ~FolderLock();
   FolderLock(const FolderLock&) = delete;
   FolderLock& operator=(const FolderLock&) = delete;
-  State state() const { return state_; }
+
+  enum class Attempt {
+    Held,
+    // Another run holds it.
+    Busy,
+    // The folder cannot be locked at all (one that may be written but not read, a file system without
+    // locks): results are put in place without the lock.
+    Unavailable,
+  };
+  // Takes the lock if it is free, without waiting.
+  Attempt tryLock();
 
  private:
   static constexpr std::intptr_t kNone = -1;
   std::intptr_t handle_ = kNone;
-  State state_ = State::Unavailable;
+#ifdef _WIN32
+  std::filesystem::path name_;
+#endif
 };
 
 // Memory for a table that may grow large, zero-filled, taken in whole multiples of kLargeBlock and given

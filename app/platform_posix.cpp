@@ -6,15 +6,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <thread>
 
 #include "app/platform.h"
 #include "charset/charset.h"
@@ -272,34 +269,16 @@ void releaseHeldSignals() {
   sigprocmask(SIG_UNBLOCK, &heldForText, nullptr);
 }
 
-FolderLock::FolderLock(const std::filesystem::path& folder, const LockWaiting& waiting) {
+FolderLock::FolderLock(const std::filesystem::path& folder) {
   // A folder that may be written but not read cannot be opened: its results go in place unlocked.
   const int fd = ::open(folderName(folder), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  const auto start = std::chrono::steady_clock::now();
-  auto pause = std::chrono::milliseconds(1);
-  bool noticed = false;
-  for (;;) {
-    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-      handle_ = fd;
-      state_ = State::Held;
-      return;
-    }
-    if (errno != EWOULDBLOCK && errno != EINTR) break;  // no locks on this file system
-    // A run that holds the lock may be stopped (Ctrl+Z) or hung: waiting is bounded, and said.
-    const auto waited = std::chrono::steady_clock::now() - start;
-    if (waited >= waiting.giveUp) {
-      state_ = State::TimedOut;
-      break;
-    }
-    if (!noticed && waited >= waiting.notice) {
-      noticed = true;
-      if (waiting.onNotice) waiting.onNotice();
-    }
-    std::this_thread::sleep_for(pause);
-    pause = std::min(pause * 2, std::chrono::milliseconds(50));
-  }
-  ::close(fd);
+  if (fd >= 0) handle_ = fd;
+}
+
+FolderLock::Attempt FolderLock::tryLock() {
+  if (handle_ == kNone) return Attempt::Unavailable;
+  if (::flock(static_cast<int>(handle_), LOCK_EX | LOCK_NB) == 0) return Attempt::Held;
+  return errno == EWOULDBLOCK || errno == EINTR ? Attempt::Busy : Attempt::Unavailable;
 }
 
 FolderLock::~FolderLock() {

@@ -165,33 +165,20 @@ SignalHold::~SignalHold() = default;
 void holdSignalsUntilShown() {}
 void releaseHeldSignals() {}
 
-FolderLock::FolderLock(const std::filesystem::path& folder, const LockWaiting& waiting) {
-  const std::filesystem::path name =
-      (folder.empty() ? std::filesystem::path(L".") : folder) / L".zelvora.lock";
-  // Opened by one run at a time; a second waits for the first, but not for ever: the holder may be hung.
-  const ULONGLONG start = GetTickCount64();
-  bool noticed = false;
-  for (;;) {
-    const HANDLE handle = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                                      FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    if (handle != INVALID_HANDLE_VALUE) {
-      handle_ = reinterpret_cast<std::intptr_t>(handle);
-      state_ = State::Held;
-      return;
-    }
-    const DWORD error = GetLastError();
-    if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) return;
-    const auto waited = std::chrono::milliseconds(GetTickCount64() - start);
-    if (waited >= waiting.giveUp) {
-      state_ = State::TimedOut;
-      return;
-    }
-    if (!noticed && waited >= waiting.notice) {
-      noticed = true;
-      if (waiting.onNotice) waiting.onNotice();
-    }
-    Sleep(20);
+FolderLock::FolderLock(const std::filesystem::path& folder)
+    : name_((folder.empty() ? std::filesystem::path(L".") : folder) / L".zelvora.lock") {}
+
+FolderLock::Attempt FolderLock::tryLock() {
+  // Opened by one run at a time.
+  const HANDLE handle = CreateFileW(name_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (handle != INVALID_HANDLE_VALUE) {
+    handle_ = reinterpret_cast<std::intptr_t>(handle);
+    return Attempt::Held;
   }
+  const DWORD error = GetLastError();
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ? Attempt::Busy
+                                                                          : Attempt::Unavailable;
 }
 
 FolderLock::~FolderLock() {

@@ -2,9 +2,11 @@
 // that put a whole result in place.
 #include "app/result_file.h"
 
+#include <algorithm>
 #include <chrono>
 #include <random>
 #include <string>
+#include <thread>
 #include <utility>
 
 namespace {
@@ -31,6 +33,25 @@ std::function<void(PlacingStep)>& placingStepHook() {
 
 void reach(PlacingStep step) {
   if (placingStepHook()) placingStepHook()(step);
+}
+
+// Takes the folder's lock, waiting for another run as `waiting` says; false when it gave up. A folder
+// that cannot be locked at all is used without the lock.
+bool lockFolder(FolderLock& lock, const LockWaiting& waiting) {
+  const auto start = std::chrono::steady_clock::now();
+  auto pause = std::chrono::milliseconds(1);
+  bool noticed = false;
+  for (;;) {
+    if (lock.tryLock() != FolderLock::Attempt::Busy) return true;
+    const auto waited = std::chrono::steady_clock::now() - start;
+    if (waited >= waiting.giveUp) return false;
+    if (!noticed && waited >= waiting.notice) {
+      noticed = true;
+      if (waiting.onNotice) waiting.onNotice();
+    }
+    std::this_thread::sleep_for(pause);
+    pause = std::min(pause * 2, std::chrono::milliseconds(20));
+  }
 }
 
 // The failure for an earlier file that stood in the way of a step.
@@ -105,8 +126,8 @@ Placed putInPlace(ResultFile& kept, const std::filesystem::path& otherFinal,
   const std::filesystem::path& keptFinal = kept.finalPath();
   if (!kept.finished_) return {PlaceResult::CannotCreate, keptFinal};
   const std::filesystem::path folder = keptFinal.parent_path();
-  FolderLock lock(folder, lockWaiting());
-  if (lock.state() == FolderLock::State::TimedOut) return {PlaceResult::LockTimedOut, keptFinal};
+  FolderLock lock(folder);
+  if (!lockFolder(lock, lockWaiting())) return {PlaceResult::LockTimedOut, keptFinal};
   // Looked at again under the lock: something else may have been put there since the run began.
   bool stood[2] = {};
   const std::filesystem::path* names[2] = {&keptFinal, &otherFinal};

@@ -2,6 +2,7 @@
 // only whole.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -80,8 +81,14 @@ class ResultFile {
 Placed putInPlace(ResultFile& kept, const std::filesystem::path& otherFinal,
                   const std::filesystem::path& input, PlacedResults& placed);
 
-// How long putInPlace waits for another run that holds the folder's lock, and what it does when it has
-// waited a while: set by front ends (the waiting text) and tests (shorter times).
+// How long putInPlace waits for another run that holds the folder's lock, which may be stopped (Ctrl+Z)
+// or hung: after `notice` it calls `onNotice` once (front ends say that they wait), after `giveUp` it
+// gives up. Set by front ends and by tests (shorter times).
+struct LockWaiting {
+  std::chrono::milliseconds notice{1000};
+  std::chrono::milliseconds giveUp{60000};
+  std::function<void()> onNotice;
+};
 void setLockWaiting(LockWaiting waiting);
 
 // For tests: called at each step of putInPlace, standing in for a kill or a signal at that moment.
