@@ -75,7 +75,19 @@ TEST(InputFile, AChangeDuringTheReadIsNoticed) {
     SCOPED_TRACE(row.change);
     writeBytes(input, kDeclaration);
     std::string image;
+#ifdef _WIN32
+    // No other program may write to an input open for reading: every change is refused.
+    const auto refused = [&] {
+      try {
+        row.meanwhile();
+      } catch (const fs::filesystem_error&) {
+      }
+    };
+    EXPECT_EQ(readWhile(input, refused, image), ReadResult::Ok);
+    EXPECT_EQ(readBytes(input), kDeclaration);
+#else
     EXPECT_EQ(readWhile(input, row.meanwhile, image), ReadResult::Changed);
+#endif
   }
 }
 

@@ -169,7 +169,7 @@ TEST(ResultFile, AnEarlierResultThatIsReadOnlyOrOpenChangesNothing) {
     EXPECT_EQ(outcome.closingText, fillPath(row.text, shown));
     delete[] shown;
     EXPECT_EQ(contents(folder.path()),
-              (Contents{{"june.csv", row.good ? kGood : kBad}, {row.held, "earlier result"}}));
+              (Contents{{row.held, "earlier result"}, {"june.csv", row.good ? kGood : kBad}}));
   }
 }
 
