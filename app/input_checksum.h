@@ -24,7 +24,19 @@ class InputChecksum {
       addStripe(pending_);
       pendingSize_ = 0;
     }
-    for (; size >= kStripe; bytes += kStripe, size -= kStripe) addStripe(bytes);
+    // The lanes in registers for the long run of whole stripes: kept in the object, every stripe would
+    // wait for the store of the one before.
+    std::uint64_t a = lanes_[0], b = lanes_[1], c = lanes_[2], d = lanes_[3];
+    for (; size >= kStripe; bytes += kStripe, size -= kStripe) {
+      a = mix(a, word(bytes));
+      b = mix(b, word(bytes + 8));
+      c = mix(c, word(bytes + 16));
+      d = mix(d, word(bytes + 24));
+    }
+    lanes_[0] = a;
+    lanes_[1] = b;
+    lanes_[2] = c;
+    lanes_[3] = d;
     std::memcpy(pending_, bytes, size);
     pendingSize_ = size;
   }
@@ -49,12 +61,13 @@ class InputChecksum {
   static std::uint64_t mix(std::uint64_t lane, std::uint64_t word) {
     return rotate(lane + word * kSecond, 31) * kFirst;
   }
+  static std::uint64_t word(const char* bytes) {
+    std::uint64_t word;
+    std::memcpy(&word, bytes, sizeof word);
+    return word;
+  }
   void addStripe(const char* bytes) {
-    for (int lane = 0; lane < 4; ++lane) {
-      std::uint64_t word;
-      std::memcpy(&word, bytes + 8 * lane, sizeof word);
-      lanes_[lane] = mix(lanes_[lane], word);
-    }
+    for (int lane = 0; lane < 4; ++lane) lanes_[lane] = mix(lanes_[lane], word(bytes + 8 * lane));
   }
 
   std::uint64_t lanes_[4] = {kFirst + kSecond, kSecond, 0, 0 - kFirst};
