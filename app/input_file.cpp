@@ -61,9 +61,11 @@ ReadResult scanInput(std::FILE* file, const InputState& opened, InputSummary& su
   backPages(block.data(), blockSize);
   block.resize(blockSize);
   InputScan scan;
+  InputChecksum checksum;
   for (;;) {
     const std::size_t got = std::fread(block.data(), 1, block.size(), file);
     scan.add(block.data(), got);
+    checksum.add(block.data(), got);
     if (scan.size() > kMaxInputBytes) return ReadResult::TooLarge;
     if (got < block.size()) {
       if (std::ferror(file)) return ReadResult::ReadError;
@@ -71,6 +73,7 @@ ReadResult scanInput(std::FILE* file, const InputState& opened, InputSummary& su
     }
   }
   summary = scan.summary();
+  summary.checksum = checksum.value();
   return summary.size == opened.size ? ReadResult::Ok : ReadResult::Changed;
 }
 

@@ -16,9 +16,9 @@ enum class ReadResult { Ok, ReadError, Changed, TooLarge, OutOfMemory };
 // to its end. The image is left unspecified unless the answer is Ok.
 ReadResult readInput(std::FILE* file, const InputState& opened, std::string& image);
 
-// The first of two reads of a file with a size, in blocks read into `block`: its size, charset and last
-// quote, so that its lines can be read in a second pass without holding it whole; the second pass may read
-// into the same block. A byte count other than the size it had when opened gives Changed.
+// The first of two reads of a file with a size, in blocks read into `block`: its size, charset, last
+// quote and checksum, so that its lines can be read in a second pass without holding it whole; the second
+// pass may read into the same block. A byte count other than the size it had when opened gives Changed.
 ReadResult scanInput(std::FILE* file, const InputState& opened, InputSummary& summary,
                      std::vector<char>& block);
 // The same summary for an input read whole.

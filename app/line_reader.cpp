@@ -165,6 +165,7 @@ bool LineCutter::refill() {
   filled_ = kept;
   const std::size_t wanted = std::min(buffer_.size() - kept, size_ - (base_ + filled_));
   const std::size_t got = std::fread(buffer_.data() + kept, 1, wanted, file_);
+  checksum_.add(buffer_.data() + kept, got);
   filled_ += got;
   if (got < wanted) {
     // The image ends where the stream did; the run reports that the file could not be read.
@@ -172,6 +173,15 @@ bool LineCutter::refill() {
     size_ = base_ + filled_;
   }
   return got > 0;
+}
+
+std::uint64_t LineCutter::checksumToEnd() {
+  if (file_ != nullptr) {
+    // Nothing of what is read now is kept.
+    start_ = base_ + filled_;
+    while (base_ + filled_ < size_ && refill()) start_ = base_ + filled_;
+  }
+  return checksum_.value();
 }
 
 bool LineCutter::next(RawLine& line) {

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "app/input_checksum.h"
 #include "text/ustring.h"
 
 // True when the bytes hold no sequence that rules out UTF-8 (a sequence cut off by the end is fine;
@@ -26,6 +27,8 @@ struct InputSummary {
   std::size_t quotesEnd = 0;
   // The input starts with a UTF-16 byte-order mark (FF FE or FE FF).
   bool utf16Mark = false;
+  // InputChecksum of the bytes, from a read in blocks; 0 otherwise.
+  std::uint64_t checksum = 0;
 };
 
 // Builds an InputSummary from the input's bytes handed over in blocks, in order.
@@ -71,6 +74,9 @@ class LineCutter {
   std::size_t position() const { return start_; }
   // The stream failed or ended before `size` bytes: the image ended early.
   bool readFailed() const { return readFailed_; }
+  // Reads the rest of the image without cutting it into lines; the InputChecksum of every byte read from
+  // the stream.
+  std::uint64_t checksumToEnd();
 
  private:
   // Keeps the bytes from the current line's start and reads more behind them; false when none came.
@@ -85,6 +91,7 @@ class LineCutter {
   std::FILE* file_ = nullptr;
   std::vector<char> buffer_;
   bool readFailed_ = false;
+  InputChecksum checksum_;
 };
 
 // A field of a normalised line: the units from `begin` up to `end` of the line, already trimmed.
@@ -178,6 +185,9 @@ class LineReader {
   bool readFailed() const { return cutter_.readFailed(); }
   // Physical lines read so far.
   int32_t linesRead() const { return linesRead_; }
+  // Once the lines wanted are read: the rest of a stream read without its lines, and the InputChecksum of
+  // all its bytes, to compare with the first pass.
+  std::uint64_t checksumToEnd() { return cutter_.checksumToEnd(); }
 
  private:
   void startLine(ReadLine& line) const;

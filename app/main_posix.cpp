@@ -9,6 +9,8 @@
 
 #include "app/messages.h"
 #include "app/output_names.h"
+#include "app/platform.h"
+#include "app/result_file.h"
 #include "app/run.h"
 #include "charset/charset.h"
 #include "zelvora_version.h"
@@ -148,9 +150,13 @@ int run(int argc, char** argv) {
     return 2;
   }
   const bool named = line.files.size() > 1;
+  // A signal that comes while results are put in place ends the program only after their closing text.
+  holdSignalsUntilShown();
+  setLockWaiting({.onNotice = [] { print(stderr, terminalText(message::kWaitingForFolder)); }});
+  PlacedResults placed;
   int status = 0;
   for (const char* file : line.files) {
-    const RunOutcome outcome = runConversion(std::filesystem::path(file));
+    const RunOutcome outcome = runConversion(std::filesystem::path(file), placed);
     std::FILE* stream = outcome.icon == RunIcon::Information ? stdout : stderr;
     // Which file a text is about, as `ls` heads the listing of each of several folders.
     if (named || !namesItsFile(outcome)) print(stream, std::string(file) + ":\n");
@@ -163,6 +169,7 @@ int run(int argc, char** argv) {
     }
     std::fflush(stream);
     std::fflush(stderr);
+    releaseHeldSignals();
     if (outcome.exitStatus != 0) status = 1;
   }
   return status;

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "app/messages.h"
+#include "app/output_names.h"
+#include "app/result_file.h"
 #include "app/run.h"
 #include "charset/charset.h"
 
@@ -44,13 +46,23 @@ std::vector<std::wstring> givenPaths() {
 
 // Each path as if picked in the dialog: made absolute as the dialog gives it, converted, its box shown
 // before the next one starts.
-int convertGiven(const std::vector<std::wstring>& paths) {
-  int status = 0;
-  for (const std::wstring& given : paths) {
+int convertGiven(const std::vector<std::wstring>& given) {
+  std::vector<std::filesystem::path> paths;
+  for (const std::wstring& path : given) {
     std::error_code unresolved;
-    std::filesystem::path path = std::filesystem::absolute(std::filesystem::path(given), unresolved);
-    if (unresolved) path = std::filesystem::path(given);
-    const RunOutcome outcome = runConversion(path);
+    paths.push_back(std::filesystem::absolute(std::filesystem::path(path), unresolved));
+    if (unresolved) paths.back() = std::filesystem::path(path);
+  }
+  // Two files whose results would share names (june.csv and june.txt dropped together; names differing
+  // only in case): refused before any is converted, as the first result would be lost.
+  if (const std::string clash = sameResultNamesText(paths); !clash.empty()) {
+    show(clash.c_str(), MB_ICONERROR);
+    return 1;
+  }
+  PlacedResults placed;
+  int status = 0;
+  for (const std::filesystem::path& path : paths) {
+    const RunOutcome outcome = runConversion(path, placed);
     showOutcome(outcome);
     if (outcome.exitStatus != 0) status = 1;
   }

@@ -84,8 +84,21 @@ inline constexpr const char* kCannotCreate =
 inline constexpr const char* kCannotWrite =
     "A f\xE1jl \xEDr\xE1s"
     "a nem siker\xFClt: %s\nThe file could not be written: %s";
-inline constexpr const char* kCannotDelete =
-    "A f\xE1jl nem t\xF6r\xF6lhet\xF5: %s\nThe file cannot be deleted: %s";
+// An earlier result that stands in the way and cannot be replaced or removed (another user's, say).
+inline constexpr const char* kCannotReplace =
+    "A f\xE1jl nem \xEDrhat\xF3 fel\xFCl: %s\nThe file cannot be replaced: %s";
+// The same on Windows when another program holds the earlier result open, the most common case of all.
+inline constexpr const char* kInUse =
+    "A(z) %s nem \xEDrhat\xF3 fel\xFCl: lehet, hogy egy m\xE1sik program (p\xE9ld\xE1ul a "
+    "t\xE1"
+    "bl\xE1zatkezel\xF5) nyitva tartja. Z\xE1rja be, \xE9s pr\xF3"
+    "b\xE1lja \xFAjra.\n"
+    "The file %s cannot be replaced: another program (a spreadsheet, say) may hold it open. Close it and "
+    "try again.";
+// On standard error while a run waits for another that puts its results into the same folder.
+inline constexpr const char* kWaitingForFolder =
+    "V\xE1rakoz\xE1s egy m\xE1sik \xE1talak\xEDt\xE1sra ugyanebben a mapp\xE1"
+    "ban...\nWaiting for another conversion in the same folder...";
 // Two inputs of one command line whose results would have the same names; "%s" receives the first input,
 // then the second, in each half.
 inline constexpr const char* kSameResultNames =

@@ -10,13 +10,14 @@
 
 namespace {
 
-// One spelling per file name: the folder resolved through "..", "." and links, then the name.
+// One spelling per file name: the folder resolved through "..", "." and links, then the name, in one case
+// where names ignore it.
 std::filesystem::path nameIdentity(const std::filesystem::path& name) {
   std::error_code error;
   std::filesystem::path folder =
       std::filesystem::weakly_canonical(std::filesystem::absolute(name, error).parent_path(), error);
   if (error) folder = name.parent_path().lexically_normal();
-  return folder / name.filename();
+  return comparablePath(folder / name.filename());
 }
 
 std::filesystem::path resultIdentity(const std::filesystem::path& input) {

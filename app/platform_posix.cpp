@@ -50,6 +50,11 @@ void installHandlersOnce() {
       for (int other : kGuardedSignals) sigaddset(&handler.sa_mask, other);
       sigaction(signal, &handler, nullptr);
     }
+    // A write past the file size limit is then an ordinary write failure, reported as one, instead of a
+    // run ended without a word and with its hidden file left. A handler of the caller's own stays.
+    struct sigaction sizeLimit {};
+    sigaction(SIGXFSZ, nullptr, &sizeLimit);
+    if (sizeLimit.sa_handler == SIG_DFL && (sizeLimit.sa_flags & SA_SIGINFO) == 0) ::signal(SIGXFSZ, SIG_IGN);
     return true;
   }();
   (void)installed;
@@ -77,14 +82,13 @@ void unguard(const std::filesystem::path& path) {
   }
 }
 
-void syncFolderOf(const std::filesystem::path& path) {
-  const std::filesystem::path folder = path.parent_path().empty() ? "." : path.parent_path();
-  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  // The rename has happened whatever this answers; it only decides whether a power cut can still undo it,
-  // and some file systems cannot sync a folder at all.
-  ::fsync(fd);
-  ::close(fd);
+// The signals held back beyond a hold `untilShown`, released by releaseHeldSignals().
+bool holdUntilShown = false;
+sigset_t heldForText;
+bool signalsHeldForText = false;
+
+const char* folderName(const std::filesystem::path& folder) {
+  return folder.empty() ? "." : folder.c_str();
 }
 
 }  // namespace
@@ -102,12 +106,27 @@ UString pathText(const std::filesystem::path& path) {
   return decodeBytes(bytes.data(), bytes.size(), "UTF-8");
 }
 
+std::filesystem::path comparablePath(const std::filesystem::path& path) {
+  return path;
+}
+
 NameKind nameKind(const std::filesystem::path& path) {
   struct stat status {};
   if (::lstat(path.c_str(), &status) != 0) return errno == ENOENT ? NameKind::Absent : NameKind::Other;
   if (S_ISREG(status.st_mode)) return NameKind::RegularFile;
   if (S_ISLNK(status.st_mode)) return NameKind::Link;
   return NameKind::Other;
+}
+
+bool fileIdentity(const std::filesystem::path& path, FileIdentity& identity) {
+  struct stat status {};
+  if (::lstat(path.c_str(), &status) != 0) return false;
+  identity = {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
+  return true;
+}
+
+FileFault replaceFault(const std::filesystem::path&) {
+  return FileFault::None;
 }
 
 bool inputState(std::FILE* file, InputState& state) {
@@ -135,6 +154,43 @@ std::FILE* createTemporaryFile(const std::filesystem::path& path) {
   return file;
 }
 
+std::FILE* createUnnamedFile([[maybe_unused]] const std::filesystem::path& folder) {
+#if defined(O_TMPFILE)
+  installHandlersOnce();
+  const int fd = ::open(folderName(folder), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  if (fd < 0) return nullptr;
+  // Named later through /proc (linking by the descriptor alone needs a privilege): without /proc the
+  // file could never be named, so a named file is used instead.
+  const std::string link = "/proc/self/fd/" + std::to_string(fd);
+  struct stat status {};
+  std::FILE* file = ::stat(link.c_str(), &status) == 0 ? ::fdopen(fd, "wb") : nullptr;
+  if (file == nullptr) ::close(fd);
+  return file;
+#else
+  return nullptr;
+#endif
+}
+
+bool nameUnnamedFile(std::FILE* file, const std::filesystem::path& path, bool temporary) {
+  SignalHold hold;
+  const std::string link = "/proc/self/fd/" + std::to_string(::fileno(file));
+  if (::linkat(AT_FDCWD, link.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) != 0) return false;
+  if (temporary) guard(path);
+  return true;
+}
+
+void takeModeOf(std::FILE* file, const std::filesystem::path& earlier) {
+  struct stat status {};
+  if (::lstat(earlier.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return;
+  const int fd = ::fileno(file);
+  struct stat own {};
+  if (::fstat(fd, &own) != 0) return;
+  // The group first: changing it may clear bits that the mode then sets again. A group the user is not a
+  // member of cannot be set, and the file keeps its own.
+  if (own.st_gid != status.st_gid) (void)::fchown(fd, static_cast<uid_t>(-1), status.st_gid);
+  ::fchmod(fd, status.st_mode & 0777);
+}
+
 bool removeTemporaryFile(const std::filesystem::path& path) {
   SignalHold hold;
   const bool removed = ::unlink(path.c_str()) == 0 || errno == ENOENT;
@@ -159,11 +215,28 @@ bool renameFile(const std::filesystem::path& from, const std::filesystem::path& 
   SignalHold hold;
   if (::rename(from.c_str(), to.c_str()) != 0) return false;
   unguard(from);
-  syncFolderOf(to);
   return true;
 }
 
-SignalHold::SignalHold() {
+bool exchangeFiles([[maybe_unused]] const std::filesystem::path& first,
+                   [[maybe_unused]] const std::filesystem::path& second) {
+#if defined(RENAME_EXCHANGE)
+  return ::renameat2(AT_FDCWD, first.c_str(), AT_FDCWD, second.c_str(), RENAME_EXCHANGE) == 0;
+#else
+  return false;
+#endif
+}
+
+void syncFolder(const std::filesystem::path& folder) {
+  const int fd = ::open(folderName(folder), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  // The renames have happened whatever this answers; it only decides whether a power cut can still undo
+  // them, and some file systems cannot sync a folder at all.
+  ::fsync(fd);
+  ::close(fd);
+}
+
+SignalHold::SignalHold(bool untilShown) : untilShown_(untilShown) {
   sigset_t set;
   sigset_t before;
   sigemptyset(&set);
@@ -178,26 +251,38 @@ SignalHold::~SignalHold() {
   for (int i = 0; i < 3; ++i) {
     if (!heldBefore_[i]) sigaddset(&set, kGuardedSignals[i]);
   }
+  if (untilShown_ && holdUntilShown) {
+    heldForText = set;
+    signalsHeldForText = true;
+    return;
+  }
   sigprocmask(SIG_UNBLOCK, &set, nullptr);
 }
 
+void holdSignalsUntilShown() {
+  holdUntilShown = true;
+}
+
+void releaseHeldSignals() {
+  if (!signalsHeldForText) return;
+  signalsHeldForText = false;
+  sigprocmask(SIG_UNBLOCK, &heldForText, nullptr);
+}
+
 FolderLock::FolderLock(const std::filesystem::path& folder) {
-  const std::filesystem::path name = folder.empty() ? "." : folder;
-  const int fd = ::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  int locked = 0;
-  do {
-    locked = ::flock(fd, LOCK_EX);
-  } while (locked != 0 && errno == EINTR);
-  if (locked != 0) {
-    ::close(fd);
-    return;
-  }
-  handle_ = fd;
+  // A folder that may be written but not read cannot be opened: its results go in place unlocked.
+  const int fd = ::open(folderName(folder), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd >= 0) handle_ = fd;
+}
+
+FolderLock::Attempt FolderLock::tryLock() {
+  if (handle_ == kNone) return Attempt::Unavailable;
+  if (::flock(static_cast<int>(handle_), LOCK_EX | LOCK_NB) == 0) return Attempt::Held;
+  return errno == EWOULDBLOCK || errno == EINTR ? Attempt::Busy : Attempt::Unavailable;
 }
 
 FolderLock::~FolderLock() {
-  if (held()) ::close(static_cast<int>(handle_));  // closing releases the lock
+  if (handle_ != kNone) ::close(static_cast<int>(handle_));  // closing releases the lock
 }
 
 void* allocateLargeBlock(std::size_t size) {

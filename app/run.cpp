@@ -108,6 +108,11 @@ void setBetweenInputReadsHook(std::function<void()> hook) {
 }
 
 RunOutcome runConversion(const std::filesystem::path& input) {
+  PlacedResults placed;
+  return runConversion(input, placed);
+}
+
+RunOutcome runConversion(const std::filesystem::path& input, PlacedResults& placed) {
   const std::filesystem::path outputPath = derivedPath(input, kOutputSuffix);
   const std::filesystem::path errorPath = derivedPath(input, kErrorSuffix);
 
@@ -171,6 +176,9 @@ RunOutcome runConversion(const std::filesystem::path& input) {
       if (inputRead) {
         LineReader reader(in, summary, std::move(block));
         inputRead = processLines(run, reader);
+        // Byte for byte what the first pass read, also where the lines stopped early: a program that
+        // rewrote the file in place may have left its size and even its modification time as they were.
+        inputRead = inputRead && reader.checksumToEnd() == summary.checksum && !reader.readFailed();
       }
       // The second pass read what the first found; the file must still be the one that was opened.
       InputState after;
@@ -189,14 +197,21 @@ RunOutcome runConversion(const std::filesystem::path& input) {
 
   ResultFile& kept = run.ok ? output : errors;
   if (!kept.finish()) return failure(message::kCannotWrite, kept.finalPath());
-  const Placed placed = putInPlace(kept, run.ok ? errorPath : outputPath);
-  switch (placed.result) {
+  const Placed place = putInPlace(kept, run.ok ? errorPath : outputPath, input, placed);
+  switch (place.result) {
     case PlaceResult::Done:
       break;
     case PlaceResult::CannotCreate:
-      return failure(message::kCannotCreate, placed.name);
-    case PlaceResult::CannotDelete:
-      return failure(message::kCannotDelete, placed.name);
+      return failure(message::kCannotCreate, place.name);
+    case PlaceResult::CannotReplace:
+      return failure(message::kCannotReplace, place.name);
+    case PlaceResult::InUse:
+      return failure(message::kInUse, place.name);
+    case PlaceResult::SameResult:
+      return RunOutcome{fillPaths(message::kSameResultNames, pathBytes(place.name), pathBytes(input)),
+                        RunIcon::Error, 1};
+    case PlaceResult::LockTimedOut:
+      return failure(message::kCannotWrite, place.name);
   }
   if (run.ok) return RunOutcome{fillPath(message::kSuccess, pathBytes(outputPath)), RunIcon::Information, 0};
   return RunOutcome{fillPath(message::kErrorsFound, pathBytes(errorPath)), RunIcon::Error, 1,

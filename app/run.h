@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/error_report.h"
+#include "app/result_file.h"
 
 enum class RunIcon { Information, Error };
 
@@ -27,6 +28,9 @@ inline constexpr std::uintmax_t kMaxInputBytes = 0x7FFFFFFE;
 // found; exactly one of them is left after a run that got past reading the input, none otherwise.
 // Each call owns its files, context and item table, so runs are independent.
 RunOutcome runConversion(const std::filesystem::path& input);
+// The same as one of several runs of a call: no run replaces or removes a result that an earlier one put
+// in place (by `placed`), but fails with the text that names both inputs.
+RunOutcome runConversion(const std::filesystem::path& input, PlacedResults& placed);
 
 // For tests: runs between the two reads of an input with a size, standing in for another program that
 // changes the file then. Empty by default.

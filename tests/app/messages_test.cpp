@@ -68,7 +68,14 @@ TEST(Messages, EveryTextIsTheIso88592FormOfItsUtf8Wording) {
        "Nincs elég memória a fájl feldolgozásához: %s\nNot enough memory to process the file: %s"},
       {message::kCannotCreate, "A fájl nem hozható létre: %s\nThe file cannot be created: %s"},
       {message::kCannotWrite, "A fájl írása nem sikerült: %s\nThe file could not be written: %s"},
-      {message::kCannotDelete, "A fájl nem törölhető: %s\nThe file cannot be deleted: %s"},
+      {message::kCannotReplace, "A fájl nem írható felül: %s\nThe file cannot be replaced: %s"},
+      {message::kInUse,
+       "A(z) %s nem írható felül: lehet, hogy egy másik program (például a táblázatkezelő) nyitva tartja. "
+       "Zárja be, és próbálja újra.\nThe file %s cannot be replaced: another program (a spreadsheet, say) "
+       "may hold it open. Close it and try again."},
+      {message::kWaitingForFolder,
+       "Várakozás egy másik átalakításra ugyanebben a mappában...\nWaiting for another conversion in the "
+       "same folder..."},
       {message::kSameResultNames,
        "Két fájl eredménye ugyanazt a nevet kapná, nevezze át az egyiket: %s és %s\nTwo files would give "
        "results of the same name, rename one of them: %s and %s"},

@@ -4,17 +4,21 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "app/messages.h"
+#include "app/result_file.h"
 #include "app/run.h"
 #include "run_support.h"
 
 #ifndef _WIN32
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -121,6 +125,17 @@ TEST(RunResults, AFifoAtAResultNameIsRefusedWithoutWaiting) {
   }
 }
 
+// Whether files without a name can be made in the folder (O_TMPFILE), so that a killed run leaves none.
+bool hasUnnamedFiles(const fs::path& folder) {
+#ifdef O_TMPFILE
+  const int fd = open(folder.c_str(), O_TMPFILE | O_WRONLY, 0600);
+  if (fd >= 0) close(fd);
+  return fd >= 0;
+#else
+  return false;
+#endif
+}
+
 std::string largeDeclaration(int keys) {
   std::string text = "0;1\r\n2012;12345678;12345678;2021;3\r\n1;1\r\n";
   for (int k = 0; k < keys; ++k) text += std::to_string(k) + ";" + std::to_string(k) + ";11;AT;CN;1\r\n";
@@ -134,7 +149,8 @@ extern "C" void sendChosenSignal(int) {
 
 // The run is ended by a signal when its item section passes 1 MiB: the file size limit raises SIGXFSZ,
 // whose handler sends the signal of the row. The earlier results stay as they were; SIGINT, SIGTERM and
-// SIGHUP leave no temporary file, SIGKILL (like a power cut) at most temporary ones, the output's cut off.
+// SIGHUP leave no temporary file, and neither does SIGKILL (like a power cut) where the file system has
+// unnamed files; where it has none, at most temporary ones, the output's cut off.
 TEST(RunResults, AKilledRunLeavesNoFinalNameWithPartOfAResult) {
   constexpr rlim_t kLimit = 1 << 20;
   const std::string input = largeDeclaration(60000);
@@ -180,7 +196,7 @@ TEST(RunResults, AKilledRunLeavesNoFinalNameWithPartOfAResult) {
     for (const std::string& name : names(folder.path())) {
       if (name != "june.csv" && name != "june-output.csv" && name != "june-error.txt") left.push_back(name);
     }
-    if (!row.temporaryLeft) {
+    if (!row.temporaryLeft || hasUnnamedFiles(folder.path())) {
       EXPECT_TRUE(left.empty()) << left.front();
       continue;
     }
@@ -195,33 +211,314 @@ TEST(RunResults, AKilledRunLeavesNoFinalNameWithPartOfAResult) {
   }
 }
 
-// Folders like /tmp, where everyone may add files but only the owner may take them away: a stale report of
-// another user cannot be deleted, so the run keeps nothing and says which file is in the way.
-TEST(RunResults, AStaleReportThatCannotBeDeletedIsReportedAndNothingChanges) {
-  if (geteuid() != 0) GTEST_SKIP() << "needs root to play the other user that owns the stale report";
-  ScratchFolder folder;
-  fs::permissions(folder.path(), fs::perms::all | fs::perms::sticky_bit);
-  const fs::path input = folder.path() / "june.csv";
-  const fs::path stale = folder.path() / "june-error.txt";
-  writeBytes(input, kGood);
-  writeBytes(stale, "stale report");
+// A run in a child process as another user (nobody), its closing text sent back through a pipe.
+struct AsOtherUser {
+  bool became = true;
+  int status = 0;
+  std::string closingText;
+};
+AsOtherUser runAsNobody(const fs::path& input) {
+  int pipeEnds[2];
+  if (pipe(pipeEnds) != 0) return {false, -1, {}};
   const pid_t child = fork();
-  ASSERT_NE(child, -1);
   if (child == 0) {
+    close(pipeEnds[0]);
     if (setgid(65534) != 0 || setuid(65534) != 0) _exit(2);
     const RunOutcome outcome = runConversion(input);
-    _exit(outcome.closingText == named(message::kCannotDelete, stale) && outcome.exitStatus == 1 &&
-                  outcome.icon == RunIcon::Error
-              ? 0
-              : 1);
+    if (write(pipeEnds[1], outcome.closingText.data(), outcome.closingText.size()) < 0) _exit(3);
+    _exit(outcome.exitStatus);
   }
+  close(pipeEnds[1]);
+  AsOtherUser ran;
+  char buffer[4096];
+  for (ssize_t got; (got = read(pipeEnds[0], buffer, sizeof buffer)) > 0;)
+    ran.closingText.append(buffer, got);
+  close(pipeEnds[0]);
   int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status));
-  ASSERT_NE(WEXITSTATUS(status), 2) << "could not become another user";
-  EXPECT_EQ(WEXITSTATUS(status), 0) << "the run did not report the report it could not delete";
-  EXPECT_EQ(readBytes(stale), "stale report");
+  waitpid(child, &status, 0);
+  ran.became = WIFEXITED(status) && WEXITSTATUS(status) != 2;
+  ran.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return ran;
+}
+
+// Folders like /tmp, where everyone may add files but only the owner may take them away: an earlier result
+// of another user cannot be replaced or removed, so the run changes nothing, not even the name it could
+// have replaced, and names the file that is in the way, never a hidden one.
+TEST(RunResults, AnEarlierResultThatCannotBeRemovedChangesNothing) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to play the other user that owns the earlier result";
+  enum Owner { None, Root, Nobody };
+  const struct {
+    const char* what;
+    Owner output;
+    Owner report;
+    bool good;
+    const char* inTheWay;
+  } rows[] = {
+      {"another's report, a good run", None, Root, true, "june-error.txt"},
+      {"another's output, a run with mistakes", Root, None, false, "june-output.csv"},
+      {"own output and another's report, a good run", Nobody, Root, true, "june-error.txt"},
+      {"another's output and own report, a good run", Root, Nobody, true, "june-output.csv"},
+      {"own output and another's report, a run with mistakes", Nobody, Root, false, "june-error.txt"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    ScratchFolder folder;
+    fs::permissions(folder.path(), fs::perms::all | fs::perms::sticky_bit);
+    const fs::path input = folder.path() / "june.csv";
+    writeBytes(input, row.good ? kGood : kBad);
+    std::vector<std::string> before = {"june.csv"};
+    for (const auto& [owner, name] :
+         {std::pair{row.output, "june-output.csv"}, {row.report, "june-error.txt"}}) {
+      if (owner == None) continue;
+      writeBytes(folder.path() / name, std::string("earlier ") + name);
+      if (owner == Nobody) {
+        ASSERT_EQ(chown((folder.path() / name).c_str(), 65534, 65534), 0);
+      }
+      before.push_back(name);
+    }
+    std::sort(before.begin(), before.end());
+    const AsOtherUser ran = runAsNobody(input);
+    ASSERT_TRUE(ran.became) << "could not become another user";
+    EXPECT_EQ(ran.status, 1);
+    EXPECT_EQ(ran.closingText, named(message::kCannotReplace, folder.path() / row.inTheWay));
+    EXPECT_EQ(names(folder.path()), before);
+    for (const std::string& name : before) {
+      if (name != "june.csv") {
+        EXPECT_EQ(readBytes(folder.path() / name), "earlier " + name);
+      }
+    }
+  }
+}
+
+// Killed (kill -9, a power cut) at each step of putting the results in place: each final name holds what
+// it held before or the new result, whole, and never is a result that existed gone while the new one is
+// not in place. Where the file system has unnamed files, nothing else is left but the earlier result
+// swapped out while both names stood.
+TEST(RunResults, AKillAtAnyStepOfPuttingResultsInPlaceLeavesAResult) {
+  const struct {
+    PlacingStep step;
+    const char* name;
+  } steps[] = {{PlacingStep::Checked, "checked"},
+               {PlacingStep::KeptPlaced, "kept placed"},
+               {PlacingStep::Done, "done"}};
+  for (const bool good : {true, false}) {
+    const std::string input = good ? kGood : kBad;
+    const std::string result = keptFor(input);
+    const std::string keptName = good ? "june-output.csv" : "june-error.txt";
+    const std::string otherName = good ? "june-error.txt" : "june-output.csv";
+    for (const int earlier : {0, 1, 2, 3}) {
+      const bool keptStood = (earlier & 1) != 0;
+      const bool otherStood = (earlier & 2) != 0;
+      for (const auto& step : steps) {
+        SCOPED_TRACE(std::string(good ? "good" : "with mistakes") + ", earlier " + std::to_string(earlier) +
+                     ", killed when " + step.name);
+        ScratchFolder folder;
+        writeBytes(folder.path() / "june.csv", input);
+        if (keptStood) writeBytes(folder.path() / keptName, "earlier kept");
+        if (otherStood) writeBytes(folder.path() / otherName, "earlier other");
+        const pid_t child = fork();
+        ASSERT_NE(child, -1);
+        if (child == 0) {
+          setPlacingStepHook([&](PlacingStep reached) {
+            if (reached == step.step) kill(getpid(), SIGKILL);
+          });
+          runConversion(folder.path() / "june.csv");
+          _exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "not killed at the step";
+
+        const bool placedAlready = step.step != PlacingStep::Checked;
+        const fs::path kept = folder.path() / keptName;
+        const fs::path other = folder.path() / otherName;
+        if (placedAlready) {
+          EXPECT_EQ(readBytes(kept), result);
+        } else {
+          EXPECT_EQ(fs::exists(kept), keptStood);
+          if (keptStood) {
+            EXPECT_EQ(readBytes(kept), "earlier kept");
+          }
+        }
+        const bool otherGone = step.step == PlacingStep::Done;
+        EXPECT_EQ(fs::exists(other), otherStood && !otherGone);
+        if (otherStood && !otherGone) {
+          EXPECT_EQ(readBytes(other), "earlier other");
+        }
+        std::vector<std::string> left;
+        for (const std::string& name : names(folder.path())) {
+          if (name != "june.csv" && name != keptName && name != otherName) left.push_back(name);
+        }
+        for (const std::string& name : left) EXPECT_TRUE(isTemporaryName(name)) << name;
+        if (hasUnnamedFiles(folder.path())) {
+          const bool swappedOut = step.step == PlacingStep::KeptPlaced && keptStood && otherStood;
+          EXPECT_EQ(left.size(), swappedOut ? 1u : 0u);
+          if (swappedOut && left.size() == 1) {
+            EXPECT_EQ(readBytes(folder.path() / left[0]), "earlier kept");
+          }
+        }
+      }
+    }
+  }
+}
+
+// SIGTERM while the results are put in place: acted on only after they are in place and, where the front
+// end asks for it, after the closing text is shown; the process then ends by the signal.
+TEST(RunResults, ASignalWhileResultsArePutInPlaceWaitsForTheClosingText) {
+  for (const PlacingStep step : {PlacingStep::Checked, PlacingStep::KeptPlaced}) {
+    SCOPED_TRACE(static_cast<int>(step));
+    ScratchFolder folder;
+    const fs::path input = folder.path() / "june.csv";
+    writeBytes(input, kGood);
+    writeBytes(folder.path() / "june-error.txt", "earlier report");
+    int pipeEnds[2];
+    ASSERT_EQ(pipe(pipeEnds), 0);
+    const pid_t child = fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+      close(pipeEnds[0]);
+      signal(SIGTERM, SIG_DFL);
+      holdSignalsUntilShown();
+      setPlacingStepHook([&](PlacingStep reached) {
+        if (reached == step) kill(getpid(), SIGTERM);
+      });
+      const RunOutcome outcome = runConversion(input);
+      if (write(pipeEnds[1], outcome.closingText.data(), outcome.closingText.size()) < 0) _exit(3);
+      releaseHeldSignals();
+      _exit(0);
+    }
+    close(pipeEnds[1]);
+    std::string shown;
+    char buffer[4096];
+    for (ssize_t got; (got = read(pipeEnds[0], buffer, sizeof buffer)) > 0;) shown.append(buffer, got);
+    close(pipeEnds[0]);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << "not ended by the signal";
+    EXPECT_EQ(shown, named(message::kSuccess, folder.path() / "june-output.csv"));
+    EXPECT_EQ(readBytes(folder.path() / "june-output.csv"), keptFor(kGood));
+    EXPECT_EQ(names(folder.path()), (std::vector<std::string>{"june-output.csv", "june.csv"}));
+  }
+}
+
+// A result that replaces an earlier one keeps its permission bits and its group; a new one gets what the
+// umask gives a new file.
+TEST(RunResults, AResultKeepsTheModeAndGroupOfTheFileItReplaces) {
+  const struct {
+    const char* what;
+    bool earlier;
+    mode_t mode;  // of the earlier file, or the umask
+    bool otherGroup;
+    mode_t expected;
+  } rows[] = {
+      {"earlier 0600", true, 0600, false, 0600},
+      {"earlier 0640 of another group", true, 0640, true, 0640},
+      {"earlier 0664", true, 0664, false, 0664},
+      {"new under umask 027", false, 027, false, 0640},
+      {"new under umask 002", false, 002, false, 0664},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    if (row.otherGroup && geteuid() != 0) continue;  // only root may give a file any group
+    ScratchFolder folder;
+    const fs::path input = folder.path() / "june.csv";
+    const fs::path output = folder.path() / "june-output.csv";
+    writeBytes(input, kGood);
+    const gid_t group = row.otherGroup ? 4321 : getegid();
+    if (row.earlier) {
+      writeBytes(output, "earlier output");
+      ASSERT_EQ(chmod(output.c_str(), row.mode), 0);
+      ASSERT_EQ(chown(output.c_str(), static_cast<uid_t>(-1), group), 0);
+    }
+    const mode_t umaskBefore = umask(row.earlier ? 022 : row.mode);
+    const RunOutcome outcome = runConversion(input);
+    umask(umaskBefore);
+    ASSERT_EQ(outcome.exitStatus, 0) << outcome.closingText;
+    struct stat status {};
+    ASSERT_EQ(stat(output.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, row.expected);
+    EXPECT_EQ(status.st_gid, group);
+  }
+}
+
+// A run that holds the folder's lock and does not let go (stopped with Ctrl+Z, say): the waiting is said
+// once, then given up with nothing changed; once the lock is free, the run goes through.
+TEST(RunResults, AStuckLockIsWaitedForThenGivenUp) {
+  ScratchFolder folder;
+  const fs::path input = folder.path() / "june.csv";
+  writeBytes(input, kGood);
+  writeBytes(folder.path() / "june-error.txt", "earlier report");
+  const int holder = open(folder.path().c_str(), O_RDONLY | O_DIRECTORY);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(flock(holder, LOCK_EX), 0);
+  int notices = 0;
+  setLockWaiting({std::chrono::milliseconds(20), std::chrono::milliseconds(200), [&] { ++notices; }});
+  const RunOutcome stuck = runConversion(input);
+  EXPECT_EQ(stuck.exitStatus, 1);
+  EXPECT_EQ(stuck.closingText, named(message::kCannotWrite, folder.path() / "june-output.csv"));
+  EXPECT_EQ(notices, 1);
   EXPECT_EQ(names(folder.path()), (std::vector<std::string>{"june-error.txt", "june.csv"}));
+  EXPECT_EQ(readBytes(folder.path() / "june-error.txt"), "earlier report");
+
+  close(holder);
+  notices = 0;
+  const RunOutcome freed = runConversion(input);
+  setLockWaiting({});
+  EXPECT_EQ(freed.exitStatus, 0) << freed.closingText;
+  EXPECT_EQ(notices, 0);
+  EXPECT_EQ(names(folder.path()), (std::vector<std::string>{"june-output.csv", "june.csv"}));
+}
+
+// A folder the user may write to but not list (0733), and result names of nearly the longest legal
+// length: the results are put in place there like anywhere else.
+TEST(RunResults, ResultsGoInPlaceInAFolderThatCannotBeListedAndUnderLongNames) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to play a user who may not list the folder";
+  for (const bool good : {true, false}) {
+    for (const std::string& base : {std::string("june"), std::string(240, 'j')}) {
+      SCOPED_TRACE(std::string(good ? "good, " : "with mistakes, ") + std::to_string(base.size()));
+      ScratchFolder folder;
+      fs::permissions(folder.path(), fs::perms::owner_all | fs::perms::group_write | fs::perms::group_exec |
+                                         fs::perms::others_write | fs::perms::others_exec);
+      const fs::path input = folder.path() / (base + ".csv");
+      writeBytes(input, good ? kGood : kBad);
+      writeBytes(folder.path() / (base + "-output.csv"), "earlier output");
+      ASSERT_EQ(chown((folder.path() / (base + "-output.csv")).c_str(), 65534, 65534), 0);
+      const AsOtherUser ran = runAsNobody(input);
+      ASSERT_TRUE(ran.became);
+      const fs::path kept = folder.path() / (base + (good ? "-output.csv" : "-error.txt"));
+      EXPECT_EQ(ran.status, good ? 0 : 1);
+      EXPECT_EQ(ran.closingText, named(good ? message::kSuccess : message::kErrorsFound, kept));
+      EXPECT_EQ(readBytes(kept), keptFor(good ? kGood : kBad));
+      EXPECT_EQ(names(folder.path()),
+                (std::vector<std::string>{kept.filename().string(), input.filename().string()}));
+    }
+  }
+}
+
+// Several runs of one call: a later run never replaces or removes a result that an earlier one put in place,
+// whatever name reaches it (here a linked folder; on a file system that ignores case, June.csv and
+// june.txt), and names both inputs.
+TEST(RunResults, ARunNeverReplacesAResultOfTheSameCall) {
+  for (const bool laterGood : {true, false}) {
+    SCOPED_TRACE(laterGood);
+    ScratchFolder folder;
+    fs::create_directory(folder.path() / "real");
+    fs::create_directory_symlink("real", folder.path() / "alias");
+    const fs::path first = folder.path() / "real" / "june.csv";
+    const fs::path later = folder.path() / "alias" / "june.txt";
+    writeBytes(first, kGood);
+    writeBytes(folder.path() / "real" / "june.txt", laterGood ? kGood : kBad);
+    PlacedResults placed;
+    EXPECT_EQ(runConversion(first, placed).exitStatus, 0);
+    const RunOutcome outcome = runConversion(later, placed);
+    EXPECT_EQ(outcome.exitStatus, 1);
+    EXPECT_EQ(outcome.closingText, fillPaths(message::kSameResultNames, first.string(), later.string()));
+    EXPECT_EQ(readBytes(folder.path() / "real" / "june-output.csv"), keptFor(kGood));
+    EXPECT_EQ(names(folder.path() / "real"),
+              (std::vector<std::string>{"june-output.csv", "june.csv", "june.txt"}));
+    // A call of its own may replace it.
+    EXPECT_EQ(runConversion(later).exitStatus, laterGood ? 0 : 1);
+  }
 }
 
 // Two runs at once on june.csv (good) and june.txt (with mistakes), which share their result names. Each

@@ -10,7 +10,11 @@
 #include "run_support.h"
 
 #if defined(ZELVORA_BINARY) && !defined(_WIN32)
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 
@@ -23,13 +27,15 @@ struct Ran {
 };
 
 // Runs the program in the scratch folder, so relative file names are names in it; its standard output goes
-// to `outputTo` when that is given (a shell redirection such as ">/dev/full").
-Ran runProgram(const ScratchFolder& folder, const std::string& arguments, const std::string& outputTo = "") {
+// to `outputTo` when that is given (a shell redirection such as ">/dev/full"), and `before` is a shell
+// command run first in the same shell (such as "ulimit -f 8 && ").
+Ran runProgram(const ScratchFolder& folder, const std::string& arguments, const std::string& outputTo = "",
+               const std::string& before = "") {
   const std::filesystem::path out = folder.path() / "stdout";
   const std::filesystem::path err = folder.path() / "stderr";
-  const std::string command = "cd '" + folder.path().string() + "' && '" + ZELVORA_BINARY + "' " + arguments +
-                              (outputTo.empty() ? " >'" + out.string() + "'" : " " + outputTo) + " 2>'" +
-                              err.string() + "'";
+  const std::string command =
+      "cd '" + folder.path().string() + "' && " + before + "'" + ZELVORA_BINARY + "' " + arguments +
+      (outputTo.empty() ? " >'" + out.string() + "'" : " " + outputTo) + " 2>'" + err.string() + "'";
   const int raw = std::system(command.c_str());
   Ran ran{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readBytes(out), readBytes(err)};
   std::filesystem::remove(out);
@@ -265,6 +271,73 @@ TEST(Program, AFileNamedLikeAnOptionIsConvertedAfterTheEndOfOptions) {
             "A feldolgozás sikeres, az eredmény: -h-output.csv\nProcessing successful, result in "
             "-h-output.csv\n");
   EXPECT_TRUE(std::filesystem::exists(folder.path() / "-h-output.csv"));
+}
+
+// A file size limit (ulimit -f) below the result's size: an ordinary write failure with its closing text,
+// not a process killed by SIGXFSZ without a word, and nothing left beside the input.
+TEST(Program, AFileSizeLimitIsAWriteFailure) {
+  ScratchFolder folder;
+  std::string declaration = "0;1\n2012;12345678;12345678;2021;3\n1;1\n";
+  for (int k = 0; k < 2000; ++k) declaration += std::to_string(k) + ";" + std::to_string(k) + ";11;AT;CN;1\n";
+  writeBytes(folder.path() / "june.csv", declaration);
+  // The limit's signal as a fresh shell would have it, not as this test process may have set it.
+  struct sigaction before {};
+  struct sigaction standard {};
+  standard.sa_handler = SIG_DFL;
+  sigaction(SIGXFSZ, &standard, &before);
+  const Ran ran = runProgram(folder, "june.csv", "", "ulimit -f 8 && ");
+  sigaction(SIGXFSZ, &before, nullptr);
+  EXPECT_EQ(ran.status, 1);
+  EXPECT_EQ(ran.out, "");
+  EXPECT_EQ(ran.err,
+            "A fájl írása nem sikerült: june-output.csv\nThe file could not be written: june-output.csv\n");
+  EXPECT_FALSE(std::filesystem::exists(folder.path() / "june-output.csv"));
+  std::size_t entries = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder.path())) ++entries;
+  EXPECT_EQ(entries, 1u);
+}
+
+// Another run holds the folder's lock: after a second the program says that it waits, on standard error,
+// and goes on once the lock is free.
+TEST(Program, WaitingForAnotherRunIsSaid) {
+  ScratchFolder folder;
+  writeBytes(folder.path() / "good.csv", kGood);
+  const int holder = open(folder.path().c_str(), O_RDONLY | O_DIRECTORY);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(flock(holder, LOCK_EX), 0);
+  int errors[2];
+  ASSERT_EQ(pipe(errors), 0);
+  const pid_t child = fork();
+  ASSERT_NE(child, -1);
+  if (child == 0) {
+    close(holder);
+    close(errors[0]);
+    dup2(errors[1], 2);
+    const int quiet = open("/dev/null", O_WRONLY);
+    dup2(quiet, 1);
+    if (chdir(folder.path().c_str()) != 0) _exit(3);
+    execl(ZELVORA_BINARY, ZELVORA_BINARY, "good.csv", static_cast<char*>(nullptr));
+    _exit(4);
+  }
+  close(errors[1]);
+  const std::string notice =
+      "Várakozás egy másik átalakításra ugyanebben a mappában...\nWaiting for another conversion in the "
+      "same folder...\n";
+  std::string said;
+  char buffer[512];
+  while (said.size() < notice.size()) {
+    const ssize_t got = read(errors[0], buffer, sizeof buffer);
+    if (got <= 0) break;
+    said.append(buffer, static_cast<std::size_t>(got));
+  }
+  close(holder);  // the lock is free: the waiting run goes on
+  for (ssize_t got; (got = read(errors[0], buffer, sizeof buffer)) > 0;) said.append(buffer, got);
+  close(errors[0]);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(said, notice);
+  EXPECT_TRUE(std::filesystem::exists(folder.path() / "good-output.csv"));
 }
 
 // The stderr of a run on june.csv after its closing text; `reason` is its two lines, each without its end.

@@ -27,6 +27,8 @@ WINESERVER_WAIT = 30
 
 SUCCESS_TEXT = "A feldolgozás sikeres, az eredmény: {0}\nProcessing successful, result in {0}"
 ERRORS_TEXT = "A feldolgozás során hibákat találtunk, lásd: {0}\nErrors found during processing, see: {0}"
+SAME_NAMES_TEXT = ("Két fájl eredménye ugyanazt a nevet kapná, nevezze át az egyiket: {0} és {1}\n"
+                   "Two files would give results of the same name, rename one of them: {0} and {1}")
 
 # What june.csv must become; written by the program as ISO-8859-2 with CR LF line ends.
 JUNE_OUTPUT = """\
@@ -73,6 +75,7 @@ class Case:
     runs: tuple  # one Run per file, in order
     status: int
     given: bool = False  # the paths are given to the program; else the first file is picked in the dialog
+    refused: Optional[str] = None  # one error box refuses the given files, "{0}" and "{1}" the first two
 
 
 JUNE = Run("june.csv", "june.csv", "june-output.csv", JUNE_OUTPUT, SUCCESS_TEXT, "information")
@@ -88,6 +91,10 @@ CASES = {
     # Two files dropped on the program: no dialog, one box each, in order; one had errors, so the status is 1.
     "given-paths": Case((Run("june.csv", "Adatok 2021/június.csv", "Adatok 2021/június-output.csv", JUNE_OUTPUT,
                              SUCCESS_TEXT, "information"), ERRORS), 1, given=True),
+    # Dropped together, june.csv and June.txt would share their results: refused before either is converted.
+    "colliding-paths": Case((Run("june.csv", "june.csv", None, "", None, None),
+                             Run("errors.csv", "June.txt", None, "", None, None)), 1, given=True,
+                            refused=SAME_NAMES_TEXT),
 }
 
 # Which screenshot of which case the user guide shows, under --shots.
@@ -296,6 +303,17 @@ def run_case(args, case):
                 session.type_path(dialog, session.windows_path(case.runs[0].input))
                 session.screenshot("path-typed")
                 session.press(dialog, "Return")
+        if case.refused:
+            box = session.wait_window("Zelvora", DIALOG_WAIT, "the box that refuses the files")
+            print("screenshot:", session.screenshot("message", box))
+            shown = session.window_text("Zelvora", "Static")
+            expected = case.refused.format(*(session.windows_path(run.input) for run in case.runs))
+            if shown != expected:
+                raise Failure(f"the message box reads\n{shown!r}\ninstead of\n{expected!r}")
+            if session.message_box_icon(box) != "error":
+                raise Failure("the box that refuses the files shows no error icon")
+            session.press(box, "Return")
+            session.wait_gone(box, MESSAGE_WAIT, "the box that refuses the files")
         for run in case.runs:
             if run.message is None:
                 continue
