@@ -63,11 +63,15 @@ void BM_parseQuantity_Rejected(benchmark::State& state) {
 BENCHMARK(BM_parseQuantity_Rejected);
 
 // Reading item lines of form 2010 through the line reader, per line: plain lines, lines with blanks
-// around their fields, and lines as a spreadsheet quotes them.
+// around their fields, lines as a spreadsheet quotes them, and lines with letters beyond ASCII in UTF-8,
+// which are checked and decoded.
 const char kItemLine[] = "1234;84713000;11;DE;CN;1234,567;12;123456,5;130000;DE123456789\r\n";
 const char kBlankItemLine[] = "1234 ; 84713000 ;11; DE ;CN ; 1234,567;12 ;123456,5; 130000 ;DE123456789\r\n";
 const char kQuotedItemLine[] =
     "1234;\"84713000\";\"11\";\"DE\";\"CN\";1234,567;12;123456,5;130000;\"DE123456789\"\r\n";
+const char kAccentedItemLine[] =
+    "1234;84713000;11;DE;CN;1234,567;12;123456,5;130000;DE123456789;\xC3\x81rv\xC3\xADzt\xC5\xB1r\xC5\x91 "
+    "t\xC3\xBCk\xC3\xB6rf\xC3\xBAr\xC3\xB3g\xC3\xA9p\r\n";
 
 void readLines(benchmark::State& state, const char* line) {
   std::string image;
@@ -88,9 +92,13 @@ void BM_LineReader_Blanks(benchmark::State& state) {
 void BM_LineReader_Quoted(benchmark::State& state) {
   readLines(state, kQuotedItemLine);
 }
+void BM_LineReader_Accented(benchmark::State& state) {
+  readLines(state, kAccentedItemLine);
+}
 BENCHMARK(BM_LineReader_Item);
 BENCHMARK(BM_LineReader_Blanks);
 BENCHMARK(BM_LineReader_Quoted);
+BENCHMARK(BM_LineReader_Accented);
 
 // Keys of form 2010 as plain ASCII lines give them: goods code, transaction code, member state, origin
 // and partner, each drawn at random.
