@@ -25,6 +25,12 @@ std::string terminalText(const std::string& text) {
   return result;
 }
 
+// A closing text with the file's name as given, byte for byte, as `ls -N` shows it: a name need not be
+// UTF-8, nor hold only letters that ISO-8859-2 has.
+std::string closingText(const RunOutcome& outcome) {
+  return fillPath(terminalText(outcome.pattern), outcome.named.native());
+}
+
 void print(std::FILE* stream, const std::string& text) {
   std::fwrite(text.data(), 1, text.size(), stream);
 }
@@ -109,8 +115,9 @@ int main(int argc, char** argv) {
     print(stderr, terminalText(message::kUsage));
     return 2;
   }
-  if (const std::string clash = sameResultNamesText({line.files.begin(), line.files.end()}); !clash.empty()) {
-    print(stderr, terminalText(clash));
+  if (const auto clash = collidingInputs({line.files.begin(), line.files.end()})) {
+    print(stderr, fillPaths(terminalText(message::kSameResultNames), line.files[clash->first],
+                            line.files[clash->second]));
     return 2;
   }
   const bool named = line.files.size() > 1;
@@ -120,7 +127,7 @@ int main(int argc, char** argv) {
     std::FILE* stream = outcome.icon == RunIcon::Information ? stdout : stderr;
     // Which file a text is about, as `ls` heads the listing of each of several folders.
     if (named) print(stream, std::string(file) + ":\n");
-    print(stream, terminalText(outcome.closingText));
+    print(stream, closingText(outcome));
     if (!line.quiet) {
       for (const ReportEntry& entry : outcome.entries.first) print(stderr, terminalText(entry));
       if (outcome.entries.count > outcome.entries.first.size()) {

@@ -4,10 +4,6 @@
 #include <map>
 #include <system_error>
 
-#include "app/messages.h"
-#include "app/platform.h"
-#include "charset/charset.h"
-
 namespace {
 
 // One spelling per result name: the folder resolved through "..", "." and links, then the derived name.
@@ -20,13 +16,6 @@ std::filesystem::path resultIdentity(const std::filesystem::path& input) {
   return folder / derived.filename();
 }
 
-std::string shown(const std::filesystem::path& path) {
-  char* bytes = encodeText(pathText(path), "ISO-8859-2");
-  std::string text(bytes);
-  delete[] bytes;
-  return text;
-}
-
 }  // namespace
 
 std::optional<std::pair<std::size_t, std::size_t>> collidingInputs(
@@ -37,10 +26,4 @@ std::optional<std::pair<std::size_t, std::size_t>> collidingInputs(
     if (!isNew) return std::pair{earlier->second, i};
   }
   return std::nullopt;
-}
-
-std::string sameResultNamesText(const std::vector<std::filesystem::path>& inputs) {
-  const auto pair = collidingInputs(inputs);
-  if (!pair) return std::string();
-  return fillPaths(message::kSameResultNames, shown(inputs[pair->first]), shown(inputs[pair->second]));
 }

@@ -48,6 +48,3 @@ inline std::filesystem::path derivedPath(const std::filesystem::path& input, std
 // name in the same folder, however the folder is spelled or linked. None when every input has its own.
 std::optional<std::pair<std::size_t, std::size_t>> collidingInputs(
     const std::vector<std::filesystem::path>& inputs);
-
-// The closing text that refuses a list of inputs two of which collide, naming both; empty when none do.
-std::string sameResultNamesText(const std::vector<std::filesystem::path>& inputs);

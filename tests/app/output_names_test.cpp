@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "app/messages.h"
 #include "run_support.h"
 
 namespace {
@@ -78,12 +77,6 @@ TEST(CollidingInputs, InputsThatWouldShareTheirResultNames) {
     SCOPED_TRACE(row.what);
     EXPECT_EQ(collidingInputs(row.inputs), row.expected);
   }
-}
-
-TEST(CollidingInputs, TheTextNamesBothInputsAsGiven) {
-  EXPECT_EQ(sameResultNamesText({"june.csv", "other.csv"}), "");
-  EXPECT_EQ(sameResultNamesText({"june.csv", "./june.txt"}),
-            fillPaths(message::kSameResultNames, "june.csv", "./june.txt"));
 }
 
 }  // namespace
