@@ -28,6 +28,7 @@ std::string terminalText(const std::string& text) {
 // A closing text with the file's name as given, byte for byte, as `ls -N` shows it: a name need not be
 // UTF-8, nor hold only letters that ISO-8859-2 has.
 std::string closingText(const RunOutcome& outcome) {
+  if (*outcome.pattern == '\0') return terminalText(outcome.closingText);
   return fillPath(terminalText(outcome.pattern), outcome.named.native());
 }
 

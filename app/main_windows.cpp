@@ -34,6 +34,8 @@ void show(const std::wstring& text, UINT icon) {
 // The closing text with the file's path in its own characters, whatever the code page: ISO-8859-2 lacks
 // most letters outside Central Europe.
 void showOutcome(const RunOutcome& outcome) {
+  const UINT icon = outcome.icon == RunIcon::Information ? MB_ICONINFORMATION : MB_ICONERROR;
+  if (*outcome.pattern == '\0') return show(wideText(outcome.closingText), icon);
   const std::string_view pattern = outcome.pattern;
   std::wstring text;
   std::size_t start = 0;
@@ -43,7 +45,7 @@ void showOutcome(const RunOutcome& outcome) {
     start = at + 2;
   }
   text += wideText(pattern.substr(start));
-  show(text, outcome.icon == RunIcon::Information ? MB_ICONINFORMATION : MB_ICONERROR);
+  show(text, icon);
 }
 
 // The paths given to the program, in order; empty when there are none. The command line is read wide,

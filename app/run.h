@@ -19,7 +19,7 @@ struct RunOutcome {
   // What the error report holds when the run kept it: its first entries and their count.
   ReportEntries entries{};
   // The catalogue text that closingText fills in, each "%s" with the file `named` (none for "File not
-  // found").
+  // found"); empty when closingText names no file.
   const char* pattern = "";
   std::filesystem::path named{};
 };
