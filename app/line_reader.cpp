@@ -80,22 +80,30 @@ std::size_t findLineEnd(const char* bytes, std::size_t from, std::size_t end) {
 
 }  // namespace
 
-bool isWellFormedUtf8(const char* text, std::size_t size) {
+namespace {
+
+// What a look at bytes as UTF-8 tells.
+enum class Utf8Form { IllFormed, WellFormed, BeyondUFFFF };
+
+Utf8Form utf8Form(const char* text, std::size_t size) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(text);
+  bool beyond = false;
   std::size_t i = 0;
   while (i < size) {
-    // Runs of ASCII are passed over eight bytes at a time.
-    if (i + 8 <= size) {
-      uint64_t word;
-      std::memcpy(&word, bytes + i, 8);
-      if ((word & 0x8080808080808080u) == 0) {
-        i += 8;
-        continue;
-      }
-    }
     const unsigned char lead = bytes[i];
     if (lead < 0x80) {
+      // Runs of ASCII are passed over eight bytes at a time.
       ++i;
+      for (uint64_t word; i + 8 <= size; i += 8) {
+        std::memcpy(&word, bytes + i, 8);
+        if ((word & 0x8080808080808080u) != 0) break;
+      }
+      continue;
+    }
+    // Two bytes, the letters of Central Europe, come first.
+    if (lead >= 0xC2 && lead <= 0xDF) {
+      if (size - i < 2 || (bytes[i + 1] & 0xC0) != 0x80) return Utf8Form::IllFormed;
+      i += 2;
       continue;
     }
     // The lead byte gives the length and the range of the second byte, which rules out the overlong forms
@@ -104,26 +112,31 @@ bool isWellFormedUtf8(const char* text, std::size_t size) {
     std::size_t length = 0;
     unsigned char low = 0x80;
     unsigned char high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
+    if (lead >= 0xE0 && lead <= 0xEF) {
       length = 3;
       if (lead == 0xE0) low = 0xA0;
       if (lead == 0xED) high = 0x9F;
     } else if (lead >= 0xF0 && lead <= 0xF4) {
       length = 4;
+      beyond = true;
       if (lead == 0xF0) low = 0x90;
       if (lead == 0xF4) high = 0x8F;
     } else {
-      return false;
+      return Utf8Form::IllFormed;
     }
-    if (size - i < length || bytes[i + 1] < low || bytes[i + 1] > high) return false;
+    if (size - i < length || bytes[i + 1] < low || bytes[i + 1] > high) return Utf8Form::IllFormed;
     for (std::size_t k = 2; k < length; ++k) {
-      if ((bytes[i + k] & 0xC0) != 0x80) return false;
+      if ((bytes[i + k] & 0xC0) != 0x80) return Utf8Form::IllFormed;
     }
     i += length;
   }
-  return true;
+  return beyond ? Utf8Form::BeyondUFFFF : Utf8Form::WellFormed;
+}
+
+}  // namespace
+
+bool isWellFormedUtf8(const char* bytes, std::size_t size) {
+  return utf8Form(bytes, size) != Utf8Form::IllFormed;
 }
 
 bool looksLikeUtf8(const char* bytes, std::size_t size) {
@@ -509,13 +522,6 @@ std::size_t quotesEndOf(const char* bytes, std::size_t size) {
   return scan.summary().quotesEnd;
 }
 
-// A byte from 0xF0 on: in well-formed UTF-8, the start of a character beyond U+FFFF.
-bool holdsFourByteForm(const unsigned char* bytes, std::size_t size) {
-  unsigned four = 0;
-  for (std::size_t i = 0; i < size; ++i) four |= static_cast<unsigned>(bytes[i] >= 0xF0);
-  return four != 0;
-}
-
 bool isUtf8(const char* charset) {
   char canonical[64];
   CharsetKind kind = CharsetNone;
@@ -558,8 +564,7 @@ ReadLine::Damage LineReader::appendDecoded(const RawLine& raw) {
   // Units are sixteen bits and the decoder keeps the low sixteen bits of a character beyond U+FFFF, so
   // U+1003B would be read as ';': no declaration holds one, and none is read. In the single-byte charsets
   // every byte from 0x80 on is a character.
-  if (utf8_ &&
-      (!isWellFormedUtf8(raw.bytes, raw.size) || (high >= 0xF0 && holdsFourByteForm(bytes, raw.size))))
+  if (utf8_ && utf8Form(raw.bytes, raw.size) != Utf8Form::WellFormed)
     return ReadLine::Damage::InvalidSequence;
   const UString decoded = decodeBytes(raw.bytes, raw.size, charset_);
   units_.insert(units_.end(), decoded.units(), decoded.units() + decoded.length());
