@@ -80,6 +80,65 @@ std::size_t findLineEnd(const char* bytes, std::size_t from, std::size_t end) {
 
 }  // namespace
 
+namespace {
+
+// What a look at bytes as UTF-8 tells.
+enum class Utf8Form { IllFormed, WellFormed, BeyondUFFFF };
+
+Utf8Form utf8Form(const char* text, std::size_t size) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text);
+  bool beyond = false;
+  std::size_t i = 0;
+  while (i < size) {
+    const unsigned char lead = bytes[i];
+    if (lead < 0x80) {
+      // Runs of ASCII are passed over eight bytes at a time.
+      ++i;
+      for (uint64_t word; i + 8 <= size; i += 8) {
+        std::memcpy(&word, bytes + i, 8);
+        if ((word & 0x8080808080808080u) != 0) break;
+      }
+      continue;
+    }
+    // Two bytes, the letters of Central Europe, come first.
+    if (lead >= 0xC2 && lead <= 0xDF) {
+      if (size - i < 2 || (bytes[i + 1] & 0xC0) != 0x80) return Utf8Form::IllFormed;
+      i += 2;
+      continue;
+    }
+    // The lead byte gives the length and the range of the second byte, which rules out the overlong forms
+    // (after E0 and F0), the surrogates (after ED) and what lies beyond U+10FFFF (after F4); every further
+    // byte is a continuation byte.
+    std::size_t length = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (lead >= 0xE0 && lead <= 0xEF) {
+      length = 3;
+      if (lead == 0xE0) low = 0xA0;
+      if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      length = 4;
+      beyond = true;
+      if (lead == 0xF0) low = 0x90;
+      if (lead == 0xF4) high = 0x8F;
+    } else {
+      return Utf8Form::IllFormed;
+    }
+    if (size - i < length || bytes[i + 1] < low || bytes[i + 1] > high) return Utf8Form::IllFormed;
+    for (std::size_t k = 2; k < length; ++k) {
+      if ((bytes[i + k] & 0xC0) != 0x80) return Utf8Form::IllFormed;
+    }
+    i += length;
+  }
+  return beyond ? Utf8Form::BeyondUFFFF : Utf8Form::WellFormed;
+}
+
+}  // namespace
+
+bool isWellFormedUtf8(const char* bytes, std::size_t size) {
+  return utf8Form(bytes, size) != Utf8Form::IllFormed;
+}
+
 bool looksLikeUtf8(const char* bytes, std::size_t size) {
   return followUtf8(reinterpret_cast<const unsigned char*>(bytes), size, 0) >= 0;
 }
@@ -92,7 +151,7 @@ const char* detectCharset(const char* bytes, std::size_t size) {
 
 void InputScan::add(const char* bytes, std::size_t size) {
   const auto* data = reinterpret_cast<const unsigned char*>(bytes);
-  for (std::size_t i = 0; i < size && size_ + i < 2; ++i) head_[size_ + i] = data[i];
+  for (std::size_t i = 0; i < size && size_ + i < sizeof head_; ++i) head_[size_ + i] = data[i];
   // One pass, eight bytes at a time. A word without a byte above 0x7F only ends a UTF-8 sequence too early
   // and holds no Windows-1250 byte; the last word that may hold a '"' is kept (the zero-byte test can flag
   // a lane after a true one, never a word without one).
@@ -137,7 +196,10 @@ void InputScan::add(const char* bytes, std::size_t size) {
 InputSummary InputScan::summary() const {
   InputSummary summary;
   summary.size = size_;
-  summary.charset = pending_ >= 0 ? "UTF-8" : windowsBytes_ ? "windows-1250" : "ISO-8859-2";
+  // The UTF-8 byte-order mark decides: one pasted byte of another code page must not make the whole file
+  // that code page, its mark text on the first line.
+  const bool utf8Mark = size_ >= 3 && head_[0] == 0xEF && head_[1] == 0xBB && head_[2] == 0xBF;
+  summary.charset = utf8Mark || pending_ >= 0 ? "UTF-8" : windowsBytes_ ? "windows-1250" : "ISO-8859-2";
   summary.quotesEnd = quotesEnd_;
   summary.utf16Mark =
       size_ >= 2 && ((head_[0] == 0xFF && head_[1] == 0xFE) || (head_[0] == 0xFE && head_[1] == 0xFF));
@@ -502,13 +564,24 @@ std::size_t quotesEndOf(const char* bytes, std::size_t size) {
   return scan.summary().quotesEnd;
 }
 
+bool isUtf8(const char* charset) {
+  char canonical[64];
+  CharsetKind kind = CharsetNone;
+  int32_t param = 0;
+  lookupCharset(charset, canonical, kind, param);
+  return kind == Utf8;
+}
+
 }  // namespace
 
 LineReader::LineReader(const char* bytes, std::size_t size, const char* charset)
-    : cutter_(bytes, size), charset_(charset), quotesEnd_(quotesEndOf(bytes, size)) {}
+    : cutter_(bytes, size), charset_(charset), utf8_(isUtf8(charset)), quotesEnd_(quotesEndOf(bytes, size)) {}
 
 LineReader::LineReader(std::FILE* file, const InputSummary& input, std::vector<char> buffer)
-    : cutter_(file, input.size, std::move(buffer)), charset_(input.charset), quotesEnd_(input.quotesEnd) {}
+    : cutter_(file, input.size, std::move(buffer)),
+      charset_(input.charset),
+      utf8_(isUtf8(input.charset)),
+      quotesEnd_(input.quotesEnd) {}
 
 void LineReader::appendAscii(const RawLine& raw) {
   // Bytes below 0x80 decode to themselves in every charset a run uses, and never to a zero unit: the cutter
@@ -527,19 +600,16 @@ ReadLine::Damage LineReader::appendDecoded(const RawLine& raw) {
     appendAscii(raw);
     return ReadLine::Damage::None;
   }
+  // The decoder reads overlong forms, surrogates and values beyond U+10FFFF too: C0 BB as a ';' that
+  // would split a cell, C0 8A as a line end that would split a row, F4 90 80 80 as a NUL. No editor shows
+  // them so, and a stray byte of another code page in a file with the UTF-8 mark is no letter either.
+  // Units are sixteen bits and the decoder keeps the low sixteen bits of a character beyond U+FFFF, so
+  // U+1003B would be read as ';': no declaration holds one, and none is read. In the single-byte charsets
+  // every byte from 0x80 on is a character.
+  if (utf8_ && utf8Form(raw.bytes, raw.size) != Utf8Form::WellFormed)
+    return ReadLine::Damage::InvalidSequence;
   const UString decoded = decodeBytes(raw.bytes, raw.size, charset_);
-  const char16_t* units = decoded.units();
-  // Overlong UTF-8 forms decode to U+0000, which would cut a field short in the output, and to line ends,
-  // which would split a row of it (so do four-byte forms whose low sixteen bits are one).
-  unsigned zero = 0;
-  unsigned lineEnd = 0;
-  for (uint32_t i = 0; i < decoded.length(); ++i) {
-    zero |= static_cast<unsigned>(units[i] == 0);
-    lineEnd |= static_cast<unsigned>(units[i] == u'\n' || units[i] == u'\r');
-  }
-  if (zero != 0) return ReadLine::Damage::NulByte;
-  if (lineEnd != 0) return ReadLine::Damage::LineEndInside;
-  units_.insert(units_.end(), units, units + decoded.length());
+  units_.insert(units_.end(), decoded.units(), decoded.units() + decoded.length());
   return ReadLine::Damage::None;
 }
 

@@ -13,10 +13,15 @@
 // True when the bytes hold no sequence that rules out UTF-8 (a sequence cut off by the end is fine;
 // overlong forms and encoded surrogates are not looked for). An empty image counts as UTF-8.
 bool looksLikeUtf8(const char* bytes, std::size_t size);
-// The charset every line of the image is decoded with: "UTF-8" when the bytes may be UTF-8; otherwise
-// "windows-1250" when a byte from 0x80 to 0x9F occurs (control codes in ISO-8859-2, but letters and
-// punctuation in the Windows code page that spreadsheets on Hungarian Windows save), else "ISO-8859-2".
+// The charset every line of the image is decoded with: "UTF-8" when the image starts with the UTF-8
+// byte-order mark, whatever follows, or when the bytes may be UTF-8; otherwise "windows-1250" when a byte
+// from 0x80 to 0x9F occurs (control codes in ISO-8859-2, but letters and punctuation in the Windows code
+// page that spreadsheets on Hungarian Windows save), else "ISO-8859-2".
 const char* detectCharset(const char* bytes, std::size_t size);
+// True when the bytes are well-formed UTF-8 as the Unicode standard defines it: no overlong form, no
+// encoded surrogate, nothing beyond U+10FFFF, no sequence cut short. Reading checks every line it decodes
+// as UTF-8 with it, since the decoder reads the other forms too (C0 BB as ';').
+bool isWellFormedUtf8(const char* bytes, std::size_t size);
 
 // What a first pass over the whole input tells before its lines are read.
 struct InputSummary {
@@ -44,7 +49,8 @@ class InputScan {
   int pending_ = 0;
   bool windowsBytes_ = false;
   std::size_t quotesEnd_ = 0;
-  unsigned char head_[2] = {0, 0};
+  // The first bytes, for the UTF-16 and UTF-8 byte-order marks.
+  unsigned char head_[3] = {0, 0, 0};
 };
 
 // The bytes read from a stream at a time, and so about all the memory a run needs for its input.
@@ -143,9 +149,10 @@ struct ReadLine {
   int32_t number = 0;
   // The number of its last physical line.
   int32_t lastNumber = 0;
-  // A physical line held a NUL byte (also as the overlong UTF-8 form C0 80), or a line end decoded from an
-  // overlong form; `number` is that physical line's number and nothing else of the line is given.
-  enum class Damage { None, NulByte, LineEndInside } damage = Damage::None;
+  // A physical line held a NUL byte, or, read as UTF-8, bytes that are not well-formed UTF-8 or a
+  // character beyond U+FFFF, which sixteen-bit units cannot hold; `number` is that physical line's number
+  // and nothing else of the line is given.
+  enum class Damage { None, NulByte, InvalidSequence } damage = Damage::None;
   // The line goes to a handler: not a comment (a line starting with '#', unless its first field is a
   // spreadsheet's error value), not a line in braces, not a line of empty fields.
   bool content = false;
@@ -210,6 +217,7 @@ class LineReader {
 
   LineCutter cutter_;
   const char* charset_;
+  bool utf8_;
   // One past the image's last '"' byte, 0 when it holds none: a cell open at a line end goes on only
   // when a quote follows.
   std::size_t quotesEnd_;

@@ -29,6 +29,13 @@ std::string terminalText(const std::string& text) {
   return result;
 }
 
+// A closing text with the file's name as given, byte for byte, as `ls -N` shows it: a name need not be
+// UTF-8, nor hold only letters that ISO-8859-2 has.
+std::string closingText(const RunOutcome& outcome) {
+  if (*outcome.pattern == '\0') return terminalText(outcome.closingText);
+  return fillPath(terminalText(outcome.pattern), outcome.named.native());
+}
+
 void print(std::FILE* stream, const std::string& text) {
   std::fwrite(text.data(), 1, text.size(), stream);
 }
@@ -144,9 +151,14 @@ int run(int argc, char** argv) {
     return 2;
   }
   const std::vector<std::filesystem::path> inputs(line.files.begin(), line.files.end());
-  for (const std::string& refusal : {sameResultNamesText(inputs), resultGivenAsInputText(inputs)}) {
-    if (refusal.empty()) continue;
-    print(stderr, commandLineText(terminalText(refusal)));
+  if (const auto clash = collidingInputs(inputs)) {
+    print(stderr, commandLineText(fillPaths(terminalText(message::kSameResultNames), line.files[clash->first],
+                                            line.files[clash->second])));
+    return 2;
+  }
+  if (const auto given = inputGivenAsResult(inputs)) {
+    print(stderr, commandLineText(fillPaths(terminalText(message::kResultGivenAsInput),
+                                            line.files[given->first], line.files[given->second])));
     return 2;
   }
   const bool named = line.files.size() > 1;
@@ -160,7 +172,7 @@ int run(int argc, char** argv) {
     std::FILE* stream = outcome.icon == RunIcon::Information ? stdout : stderr;
     // Which file a text is about, as `ls` heads the listing of each of several folders.
     if (named || !namesItsFile(outcome)) print(stream, std::string(file) + ":\n");
-    print(stream, terminalText(outcome.closingText));
+    print(stream, closingText(outcome));
     if (!line.quiet) {
       for (const ReportEntry& entry : outcome.entries.first) print(stderr, terminalText(entry));
       if (outcome.entries.count > outcome.entries.first.size()) {

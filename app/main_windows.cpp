@@ -6,6 +6,7 @@
 #include <shellapi.h>
 
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -20,16 +21,33 @@ namespace {
 // Room for the longest path Windows can name, so no real choice is mistaken for a cancel.
 constexpr DWORD kPathUnits = 32768;
 
-// The closing texts are ISO-8859-2 bytes. Handed to MessageBoxA they would be read in the machine's ANSI code
-// page, which turns o and u with double acute into other letters on a Western Windows; decoded first, they
-// show the same letters everywhere.
-void show(const char* text, UINT icon) {
-  const UString wide = decodeBytes(text, "ISO-8859-2");
-  MessageBoxW(nullptr, reinterpret_cast<const wchar_t*>(wide.units()), L"Zelvora", MB_OK | icon);
+// The catalogue's texts are ISO-8859-2 bytes. Handed to MessageBoxA they would be read in the machine's ANSI
+// code page, which turns o and u with double acute into other letters on a Western Windows; decoded first,
+// they show the same letters everywhere.
+std::wstring wideText(std::string_view text) {
+  const UString wide = decodeBytes(text.data(), text.size(), "ISO-8859-2");
+  return std::wstring(reinterpret_cast<const wchar_t*>(wide.units()), wide.length());
 }
 
+void show(const std::wstring& text, UINT icon) {
+  MessageBoxW(nullptr, text.c_str(), L"Zelvora", MB_OK | icon);
+}
+
+// The closing text with the file's path in its own characters, whatever the code page: ISO-8859-2 lacks
+// most letters outside Central Europe.
 void showOutcome(const RunOutcome& outcome) {
-  show(outcome.closingText.c_str(), outcome.icon == RunIcon::Information ? MB_ICONINFORMATION : MB_ICONERROR);
+  const UINT icon = outcome.icon == RunIcon::Information ? MB_ICONINFORMATION : MB_ICONERROR;
+  if (*outcome.pattern == '\0') return show(wideText(outcome.closingText), icon);
+  const std::string_view pattern = outcome.pattern;
+  std::wstring text;
+  std::size_t start = 0;
+  for (std::size_t at = pattern.find("%s"); at != std::string_view::npos; at = pattern.find("%s", start)) {
+    text += wideText(pattern.substr(start, at - start));
+    text += outcome.named.native();
+    start = at + 2;
+  }
+  text += wideText(pattern.substr(start));
+  show(text, icon);
 }
 
 // The paths given to the program, in order; empty when there are none. The command line is read wide,
@@ -83,7 +101,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   dialog.Flags = OFN_FILEMUSTEXIST;
   if (!GetOpenFileNameW(&dialog)) {
     if (CommDlgExtendedError() == FNERR_BUFFERTOOSMALL) {
-      show(message::kPathTooLong, MB_ICONERROR);
+      show(wideText(message::kPathTooLong), MB_ICONERROR);
       return 1;
     }
     return 0;

@@ -59,7 +59,8 @@ inline constexpr const char* kUtf16 =
     "A f\xE1jl UTF-16 k\xF3"
     "dol\xE1s\xFA (Unicode sz\xF6veg); mentse CSV UTF-8 vagy CSV form\xE1tumban.\n"
     "The file is in UTF-16 (Unicode text); save it as CSV UTF-8 or CSV.";
-// A line end decoded from an overlong UTF-8 form: it would split a row of the declaration file.
+// Bytes that are not well-formed UTF-8 in a file read as UTF-8: an overlong form, an encoded surrogate,
+// a value beyond U+10FFFF, or a stray byte of another code page in a file with the UTF-8 mark.
 inline constexpr const char* kInvalidByteSequence =
     "A sorban \xE9rv\xE9nytelen b\xE1jtsorozat \xE1ll, ez\xE9rt a f\xE1jl h\xE1tral\xE9v\xF5 r\xE9sz\xE9t "
     "nem "

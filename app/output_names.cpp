@@ -4,9 +4,7 @@
 #include <map>
 #include <system_error>
 
-#include "app/messages.h"
 #include "app/platform.h"
-#include "charset/charset.h"
 
 namespace {
 
@@ -24,13 +22,6 @@ std::filesystem::path resultIdentity(const std::filesystem::path& input) {
   return nameIdentity(derivedPath(input, kOutputSuffix));
 }
 
-std::string shown(const std::filesystem::path& path) {
-  char* bytes = encodeText(pathText(path), "ISO-8859-2");
-  std::string text(bytes);
-  delete[] bytes;
-  return text;
-}
-
 }  // namespace
 
 std::optional<std::pair<std::size_t, std::size_t>> collidingInputs(
@@ -41,12 +32,6 @@ std::optional<std::pair<std::size_t, std::size_t>> collidingInputs(
     if (!isNew) return std::pair{earlier->second, i};
   }
   return std::nullopt;
-}
-
-std::string sameResultNamesText(const std::vector<std::filesystem::path>& inputs) {
-  const auto pair = collidingInputs(inputs);
-  if (!pair) return std::string();
-  return fillPaths(message::kSameResultNames, shown(inputs[pair->first]), shown(inputs[pair->second]));
 }
 
 std::optional<std::pair<std::size_t, std::size_t>> inputGivenAsResult(
@@ -62,10 +47,4 @@ std::optional<std::pair<std::size_t, std::size_t>> inputGivenAsResult(
     if (found != results.end()) return std::pair{found->second, i};
   }
   return std::nullopt;
-}
-
-std::string resultGivenAsInputText(const std::vector<std::filesystem::path>& inputs) {
-  const auto pair = inputGivenAsResult(inputs);
-  if (!pair) return std::string();
-  return fillPaths(message::kResultGivenAsInput, shown(inputs[pair->first]), shown(inputs[pair->second]));
 }

@@ -49,14 +49,7 @@ inline std::filesystem::path derivedPath(const std::filesystem::path& input, std
 std::optional<std::pair<std::size_t, std::size_t>> collidingInputs(
     const std::vector<std::filesystem::path>& inputs);
 
-// The closing text that refuses a list of inputs two of which collide, naming both; empty when none do.
-std::string sameResultNamesText(const std::vector<std::filesystem::path>& inputs);
-
 // The first input, in order, that is the result name of another input of the same call (`june-output.csv`
 // or `june-error.txt` beside `june.csv`), as the pair of that other input and it; none when no input is.
 std::optional<std::pair<std::size_t, std::size_t>> inputGivenAsResult(
     const std::vector<std::filesystem::path>& inputs);
-
-// The closing text that refuses a list of inputs one of which is another's result, naming both; empty when
-// none is.
-std::string resultGivenAsInputText(const std::vector<std::filesystem::path>& inputs);

@@ -2,6 +2,7 @@
 // the one kept result in place.
 #include "app/run.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <new>
 #include <string>
@@ -42,8 +43,15 @@ std::string pathBytes(const std::filesystem::path& path) {
   return result;
 }
 
+RunOutcome closing(const char* pattern, const std::filesystem::path& path, RunIcon icon, int exitStatus) {
+  RunOutcome outcome{fillPath(pattern, pathBytes(path)), icon, exitStatus};
+  outcome.pattern = pattern;
+  outcome.named = path;
+  return outcome;
+}
+
 RunOutcome failure(const char* pattern, const std::filesystem::path& path) {
-  return RunOutcome{fillPath(pattern, pathBytes(path)), RunIcon::Error, 1};
+  return closing(pattern, path, RunIcon::Error, 1);
 }
 
 LineOutcome handleLine(RunContext& run, const LineFields& fields) {
@@ -116,8 +124,14 @@ RunOutcome runConversion(const std::filesystem::path& input, PlacedResults& plac
   const std::filesystem::path outputPath = derivedPath(input, kOutputSuffix);
   const std::filesystem::path errorPath = derivedPath(input, kErrorSuffix);
 
+  errno = 0;
   std::FILE* in = openFile(input, FileMode::ReadBytes);
-  if (in == nullptr) return RunOutcome{message::kFileNotFound, RunIcon::Error, 1};
+  if (in == nullptr) {
+    // A file that is there but may not be read (no permission, another program's lock) is not missing.
+    const bool missing = errno == ENOENT || errno == ENOTDIR;
+    if (!missing) return failure(message::kCannotRead, input);
+    return RunOutcome{message::kFileNotFound, RunIcon::Error, 1, {}, message::kFileNotFound};
+  }
   InputFile file(in);
   // A file with a size is read twice through its one handle, in blocks; anything else (a pipe, a FIFO, a
   // file under /proc) has no size to hold it to and is read whole into memory once.
@@ -213,7 +227,8 @@ RunOutcome runConversion(const std::filesystem::path& input, PlacedResults& plac
     case PlaceResult::LockTimedOut:
       return failure(message::kCannotWrite, place.name);
   }
-  if (run.ok) return RunOutcome{fillPath(message::kSuccess, pathBytes(outputPath)), RunIcon::Information, 0};
-  return RunOutcome{fillPath(message::kErrorsFound, pathBytes(errorPath)), RunIcon::Error, 1,
-                    std::move(run.entries)};
+  if (run.ok) return closing(message::kSuccess, outputPath, RunIcon::Information, 0);
+  RunOutcome outcome = closing(message::kErrorsFound, errorPath, RunIcon::Error, 1);
+  outcome.entries = std::move(run.entries);
+  return outcome;
 }

@@ -12,12 +12,17 @@
 enum class RunIcon { Information, Error };
 
 struct RunOutcome {
-  // ISO-8859-2 bytes, Hungarian first, then English.
+  // ISO-8859-2 bytes, Hungarian first, then English; the file named in it is in ISO-8859-2 too, where a
+  // letter that code page lacks reads '?', so front ends show `pattern` with `named` instead.
   std::string closingText;
   RunIcon icon = RunIcon::Error;
   int exitStatus = 1;
   // What the error report holds when the run kept it: its first entries and their count.
   ReportEntries entries{};
+  // The catalogue text that closingText fills in, each "%s" with the file `named` (none for "File not
+  // found"); empty when closingText names no file.
+  const char* pattern = "";
+  std::filesystem::path named{};
 };
 
 // The largest input taken: in a larger file the line numbers, up to the one after its last line, might not

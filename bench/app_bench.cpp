@@ -63,13 +63,17 @@ void BM_parseQuantity_Rejected(benchmark::State& state) {
 BENCHMARK(BM_parseQuantity_Rejected);
 
 // Reading item lines of form 2010 through the line reader, per line: plain lines, lines with blanks
-// around their fields, lines as a spreadsheet quotes them, and lines of a ',' and of a tab save.
+// around their fields, lines as a spreadsheet quotes them, lines of a ',' and of a tab save, and lines with
+// letters beyond ASCII in UTF-8, which are checked and decoded.
 const char kItemLine[] = "1234;84713000;11;DE;CN;1234,567;12;123456,5;130000;DE123456789\r\n";
 const char kBlankItemLine[] = "1234 ; 84713000 ;11; DE ;CN ; 1234,567;12 ;123456,5; 130000 ;DE123456789\r\n";
 const char kQuotedItemLine[] =
     "1234;\"84713000\";\"11\";\"DE\";\"CN\";1234,567;12;123456,5;130000;\"DE123456789\"\r\n";
 const char kCommaItemLine[] = "1234,84713000,11,DE,CN,\"1234,567\",12,\"123456,5\",130000,DE123456789\r\n";
 const char kTabItemLine[] = "1234\t84713000\t11\tDE\tCN\t1234,567\t12\t123456,5\t130000\tDE123456789\r\n";
+const char kAccentedItemLine[] =
+    "1234;84713000;11;DE;CN;1234,567;12;123456,5;130000;DE123456789;\xC3\x81rv\xC3\xADzt\xC5\xB1r\xC5\x91 "
+    "t\xC3\xBCk\xC3\xB6rf\xC3\xBAr\xC3\xB3g\xC3\xA9p\r\n";
 
 void readLines(benchmark::State& state, const char* line) {
   std::string image;
@@ -96,11 +100,15 @@ void BM_LineReader_Comma(benchmark::State& state) {
 void BM_LineReader_Tab(benchmark::State& state) {
   readLines(state, kTabItemLine);
 }
+void BM_LineReader_Accented(benchmark::State& state) {
+  readLines(state, kAccentedItemLine);
+}
 BENCHMARK(BM_LineReader_Item);
 BENCHMARK(BM_LineReader_Blanks);
 BENCHMARK(BM_LineReader_Quoted);
 BENCHMARK(BM_LineReader_Comma);
 BENCHMARK(BM_LineReader_Tab);
+BENCHMARK(BM_LineReader_Accented);
 
 // The item step after the reader, per line of form 2010: the checks of the line and its merge into the
 // run's table, on keys it has seen (1,000 lines over 50 keys), plain and quoted.

@@ -1,7 +1,8 @@
 // Fuzz target: the whole conversion run on arbitrary file bytes, beside stale files or links of earlier
 // runs. Whatever the bytes, exactly one of the two files remains, a regular file; the exit status and icon
 // match it, the input is unchanged, nothing else is left (no temporary file either), and the kept file has
-// the shape of a declaration or of a report of catalogue messages.
+// the shape of a declaration or of a report of catalogue messages; a declaration is kept only from input
+// that, read as UTF-8, holds no byte sequence that is not UTF-8.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -13,6 +14,7 @@
 #include <system_error>
 #include <vector>
 
+#include "app/line_reader.h"
 #include "app/messages.h"
 #include "app/run.h"
 #include "fuzz/fuzz_support.h"
@@ -88,6 +90,38 @@ bool isDigits(const std::string& text, std::size_t count) {
 bool startsWithCountry(const std::string& text) {
   const auto capital = [](char c) { return c >= 'A' && c <= 'Z'; };
   return text.size() >= 2 && capital(text[0]) && capital(text[1]);
+}
+
+// Well-formed UTF-8 computed a second way: each sequence decoded to its value, which must need all its
+// bytes (no overlong form), lie outside the surrogates and not pass U+10FFFF.
+bool wellFormedUtf8(const std::string& bytes) {
+  for (std::size_t i = 0; i < bytes.size();) {
+    const auto lead = static_cast<unsigned char>(bytes[i]);
+    std::size_t more = 0;
+    uint32_t value = lead;
+    if (lead >= 0xC0 && lead < 0xE0) {
+      more = 1;
+      value = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead < 0xF0) {
+      more = 2;
+      value = lead & 0x0F;
+    } else if (lead >= 0xF0 && lead < 0xF8) {
+      more = 3;
+      value = lead & 0x07;
+    } else if (lead >= 0x80) {
+      return false;
+    }
+    if (bytes.size() - i <= more) return more == 0;
+    for (std::size_t k = 1; k <= more; ++k) {
+      const auto next = static_cast<unsigned char>(bytes[i + k]);
+      if ((next & 0xC0) != 0x80) return false;
+      value = value << 6 | (next & 0x3F);
+    }
+    const uint32_t least[] = {0, 0x80, 0x800, 0x10000};
+    if (value < least[more] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return false;
+    i += more + 1;
+  }
+  return true;
 }
 
 // The three opening sections in their order, each header followed by rows of as many fields as it names;
@@ -237,6 +271,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   FUZZ_CHECK(crLfLines(readFile(outputKept ? output : errors), lines));
   if (outputKept) {
     checkDeclaration(lines);
+    // Every line of a kept declaration was read; read as UTF-8, none held a byte sequence that is no UTF-8.
+    FUZZ_CHECK(std::string(detectCharset(bytes.data(), bytes.size())) != "UTF-8" || wellFormedUtf8(bytes));
     FUZZ_CHECK(outcome.entries.count == 0 && outcome.entries.first.empty());
   } else {
     checkReport(lines);

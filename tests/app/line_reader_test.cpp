@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "charset/charset.h"
+#include "latin2.h"
 
 namespace {
 
@@ -86,6 +87,14 @@ TEST(Detection, Windows1250OnlyWhenABytePastAsciiIsAControlCodeInIso88592) {
       {"\xC3\xA9\x84", "windows-1250"},  // a valid sequence, then a lone byte that rules out UTF-8
       {"\xC3\x84", "UTF-8"},             // 0x84 continuing a sequence
       {"\xFF\xA0\xBF", "ISO-8859-2"},
+      // The UTF-8 byte-order mark decides, whatever bytes follow it; only at the start.
+      {"\xEF\xBB\xBF"
+       "0;1\r\nK\xE9sz \x84",
+       "UTF-8"},
+      {"\xEF\xBB\xBF\xFF", "UTF-8"},
+      {"\xEF\xBB", "UTF-8"},              // a sequence cut by the end, as without a mark
+      {"\xEF\xBBx\x84", "windows-1250"},  // two bytes of the mark are no mark
+      {"a\xEF\xBB\xBF\x84", "windows-1250"},
   };
   for (const auto& row : rows) {
     EXPECT_STREQ(detectCharset(row.bytes.data(), row.bytes.size()), row.charset) << row.bytes;
@@ -112,6 +121,7 @@ TEST(Detection, InputScanInBlocksAgreesWithTheWholeImage) {
     std::string bytes(random() % 12, '\0');
     for (char& b : bytes) b = static_cast<char>(alphabet[random() % sizeof(alphabet)]);
     if (round % 5 == 0 && bytes.size() >= 2) bytes.replace(0, 2, round % 2 ? "\xFF\xFE" : "\xFE\xFF");
+    if (round % 5 == 1 && bytes.size() >= 3) bytes.replace(0, 3, "\xEF\xBB\xBF");
     const std::size_t lastQuote = bytes.rfind('"');
     for (std::size_t split = 0; split <= bytes.size(); ++split) {
       InputScan scan;
@@ -151,6 +161,55 @@ TEST(Detection, InputScanOfLongImagesAgreesWithTheByteRules) {
     ASSERT_STREQ(summary.charset, expected) << round;
     ASSERT_EQ(summary.quotesEnd, lastQuote == std::string::npos ? 0 : lastQuote + 1) << round;
   }
+}
+
+#ifdef ZELVORA_HAVE_ICONV
+// Whether the system's iconv takes the bytes as UTF-8: an oracle nobody here wrote.
+bool iconvTakesUtf8(iconv_t decoder, const std::string& bytes) {
+  iconv(decoder, nullptr, nullptr, nullptr, nullptr);
+  char out[64];
+  char* in = const_cast<char*>(bytes.data());
+  std::size_t inLeft = bytes.size();
+  char* outPtr = out;
+  std::size_t outLeft = sizeof out;
+  return iconv(decoder, &in, &inLeft, &outPtr, &outLeft) != static_cast<std::size_t>(-1) && inLeft == 0;
+}
+#endif
+
+// Every lead byte with every second byte, and the third and fourth from each range that matters, alone and
+// after eight ASCII bytes (which are passed over a word at a time): the same answers as iconv's.
+TEST(WellFormedUtf8, AgreesWithIconv) {
+#ifndef ZELVORA_HAVE_ICONV
+  GTEST_SKIP() << "no iconv here to compare with";
+#else
+  const iconv_t decoder = iconv_open("UTF-16LE", "UTF-8");
+  ASSERT_NE(decoder, reinterpret_cast<iconv_t>(-1));
+  const unsigned char tails[] = {0x41, 0x80, 0x8F, 0x90, 0x9F, 0xA0, 0xBF, 0xC0};
+  std::size_t wellFormed = 0;
+  for (unsigned lead = 0x80; lead <= 0xFF; ++lead) {
+    for (unsigned second = 0; second <= 0xFF; ++second) {
+      for (std::size_t length = 2; length <= 4; ++length) {
+        for (unsigned third : tails) {
+          for (unsigned fourth : tails) {
+            std::string bytes{static_cast<char>(lead), static_cast<char>(second)};
+            if (length >= 3) bytes += static_cast<char>(third);
+            if (length == 4) bytes += static_cast<char>(fourth);
+            const bool expected = iconvTakesUtf8(decoder, bytes);
+            wellFormed += expected;
+            ASSERT_EQ(isWellFormedUtf8(bytes.data(), bytes.size()), expected)
+                << std::hex << lead << " " << second;
+            const std::string after = "abcdefgh" + bytes;
+            ASSERT_EQ(isWellFormedUtf8(after.data(), after.size()), expected) << std::hex << lead;
+            if (length == 2) break;
+          }
+          if (length == 2) break;
+        }
+      }
+    }
+  }
+  iconv_close(decoder);
+  EXPECT_GT(wellFormed, 1000u);
+#endif
 }
 
 std::vector<std::string> cut(const std::string& image, bool* sawNul = nullptr) {
@@ -463,6 +522,29 @@ TEST(LineReader, AQuotedCellGoesOnOverLineEndsWhenAQuoteFollows) {
       {"\xC0\x80", {{1, 1, false, {}, true}}},
   };
   for (const auto& row : rows) EXPECT_EQ(readAll(row.image), row.lines) << row.image;
+}
+
+// Read as UTF-8, a physical line that is not well-formed UTF-8, or holds a character beyond U+FFFF that
+// sixteen-bit units would cut to its low bits, is damaged, also within a quoted cell; read in a single-byte
+// charset, the same bytes are letters.
+TEST(LineReader, ALineThatIsNotWellFormedUtf8IsDamaged) {
+  const struct {
+    std::string image;
+    const char* charset;
+    Lines lines;
+  } rows[] = {
+      {"a;\xC0\xBB;b", "UTF-8", {{1, 1, false, {}, true}}},
+      {"a;\xC0\xBB;b", "windows-1250", {{1, 1, true, {"a", "\xC5\x94\xC2\xBB", "b"}}}},
+      {"0;1\n1\xC0\xB1"
+       "5\n",
+       "UTF-8",
+       {{1, 1, true, {"0", "1"}}, {2, 2, false, {}, true}}},
+      {"x\na;\"b\nc\xED\xA0\x80\"", "UTF-8", {{1, 1, true, {"x"}}, {3, 3, false, {}, true}}},
+      {"a;\xF0\x90\x80\xBB", "UTF-8", {{1, 1, false, {}, true}}},  // U+1003B, whose low bits are ';'
+      {"\xC3\xA9;\xC3", "UTF-8", {{1, 1, false, {}, true}}},       // a sequence cut by the line's end
+      {"\xEF\xBB\xBF\xC5\x91;\xEF\xBF\xBF", "UTF-8", {{1, 1, true, {"\xC5\x91", "\xEF\xBF\xBF"}}}},
+  };
+  for (const auto& row : rows) EXPECT_EQ(readAll(row.image, row.charset), row.lines) << row.image;
 }
 
 // The rule for lines before quoted cells: quotes become blanks, the line is trimmed, trailing separators

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "app/messages.h"
 #include "run_support.h"
 
 namespace {
@@ -92,12 +91,6 @@ TEST(CollidingInputs, InputsThatWouldShareTheirResultNames) {
   }
 }
 
-TEST(CollidingInputs, TheTextNamesBothInputsAsGiven) {
-  EXPECT_EQ(sameResultNamesText({"june.csv", "other.csv"}), "");
-  EXPECT_EQ(sameResultNamesText({"june.csv", "./june.txt"}),
-            fillPaths(message::kSameResultNames, "june.csv", "./june.txt"));
-}
-
 TEST(InputGivenAsResult, AnInputThatIsTheResultNameOfAnother) {
   ScratchFolder folder;
   const std::filesystem::path here = folder.path();
@@ -121,9 +114,6 @@ TEST(InputGivenAsResult, AnInputThatIsTheResultNameOfAnother) {
     SCOPED_TRACE(row.what);
     EXPECT_EQ(inputGivenAsResult(row.inputs), row.expected);
   }
-  EXPECT_EQ(resultGivenAsInputText({"june.csv", "other.csv"}), "");
-  EXPECT_EQ(resultGivenAsInputText({"./june-output.csv", "june.csv"}),
-            fillPaths(message::kResultGivenAsInput, "june.csv", "./june-output.csv"));
 }
 
 }  // namespace

@@ -493,6 +493,56 @@ TEST(Run, TheProvidersIdentifierIsEightDigits) {
   }
 }
 
+// Bytes the decoder would read as ASCII though they are no UTF-8 (overlong forms, a surrogate, values
+// beyond U+10FFFF) or as the low bits of a character beyond U+FFFF: an entry on their line wherever it
+// stands, and nothing read after it. C0 BB would split the cell it stands in as a ';'.
+TEST(Run, IllFormedUtf8IsNeverReadAsText) {
+  const struct {
+    const char* name;
+    std::string bytes;
+  } forms[] = {
+      {"C0 BB, ';'", "\xC0\xBB"},
+      {"E0 80 BB, ';'", "\xE0\x80\xBB"},
+      {"F4 90 80 BB, ';'", "\xF4\x90\x80\xBB"},
+      {"C0 AC, ','", "\xC0\xAC"},
+      {"C0 B1, '1'", "\xC0\xB1"},
+      {"F4 90 80 80, NUL", "\xF4\x90\x80\x80"},
+      {"C0 80, NUL", "\xC0\x80"},
+      {"ED A0 80, a surrogate", "\xED\xA0\x80"},
+      {"F0 90 80 BB, U+1003B", "\xF0\x90\x80\xBB"},
+  };
+  for (const auto& form : forms) {
+    SCOPED_TRACE(form.name);
+    expectRun({"in an item cell",
+               kOpening2010 + "1;1;1;DE;CN;1" + form.bytes + "5;;;;DE123\r\n2;1;1;DE;CN;x\r\n", false,
+               entry(4, kInvalidSequence)});
+    expectRun({"in the identification line",
+               "0;1\r\n2010;12345678;12345678;2021;6;Kiss" + form.bytes + "Anna\r\n1;1\r\n", false,
+               entry(2, kInvalidSequence)});
+    expectRun({"in a comment line", "# note " + form.bytes + "\r\n" + kOpening2012, false,
+               entry(1, kInvalidSequence)});
+  }
+}
+
+// A file that starts with the UTF-8 byte-order mark is UTF-8 whatever follows: a byte of another code page
+// gets an entry on its line. Without the mark, the same byte makes the file Windows-1250, as before.
+TEST(Run, TheUtf8ByteOrderMarkDecides) {
+  const std::string lines =
+      kOpening2010 + "1;1;1;DE;CN;1;;;;DE1\r\n2;2;1;DE;CN;1;;;;DE1\r\n3;3;1;DE;CN;1;;;;DE";
+  const std::string rows = kSections2010 + kRtaHeader +
+                           "00001;00000001;01;DE;CN;1;;;;DE1\r\n00002;00000002;01;DE;CN;1;;;;DE1\r\n"
+                           "00003;00000003;01;DE;CN;1;;;;DE\xA9\r\n";
+  const Case cases[] = {
+      {"a mark and a Windows-1250 byte on line 6", "\xEF\xBB\xBF" + lines + "\x8A\r\n", false,
+       entry(6, kInvalidSequence)},
+      {"a mark and a sequence cut short on line 6", "\xEF\xBB\xBF" + lines + "\xC5\r\n", false,
+       entry(6, kInvalidSequence)},
+      {"a mark and well-formed UTF-8", "\xEF\xBB\xBF" + lines + "\xC5\xA0\r\n", true, rows},
+      {"no mark and a Windows-1250 byte", lines + "\x8A\r\n", true, rows},
+  };
+  for (const Case& row : cases) expectRun(row);
+}
+
 TEST(Run, LineEndsGiveTheSameResult) {
   const std::string declaration = kOpening2010 + kWorkedItems;
   for (const char* end : {"\n", "\r", "\r\n"}) {
@@ -554,8 +604,8 @@ TEST(Run, EveryMessageOfTheErrorReport) {
       {"a NUL inside the file: its line gets an entry, nothing after it is read",
        kOpening2010 + "1;1;1;AT;CN;1\r\n2;1;1;" + std::string(1, '\0') + "AT;CN;1\r\n3;1;1;AT;CN;x\r\n",
        false, entry(5, kNul)},
-      {"a NUL written as the overlong UTF-8 pair C0 80", kOpening2010 + "1;1;1;A\xC0\x80T;CN;1\r\n", false,
-       entry(4, kNul)},
+      {"the overlong UTF-8 pair C0 80 is no NUL byte", kOpening2010 + "1;1;1;A\xC0\x80T;CN;1\r\n", false,
+       entry(4, kInvalidSequence)},
       {"a NUL on an empty line", "0;1\r\n" + std::string(1, '\0') + "\r\n", false, entry(2, kNul)},
   };
   for (const Case& row : rows) expectRun(row);

@@ -120,6 +120,69 @@ TEST(Program, InputsWithTheSameResultNamesAreRefusedBeforeAnyIsConverted) {
   EXPECT_FALSE(std::filesystem::exists(folder.path() / "june-error.txt"));
 }
 
+// A name is shown byte for byte as given, in the closing texts and the headings: one that is not UTF-8
+// (ISO-8859-2 bytes), one with a letter ISO-8859-2 has, one with letters it lacks.
+TEST(Program, NamesAreShownAsGiven) {
+  for (const std::string base : {"j\xFAnius \xF5sz", "június első", "április–június Ωmega"}) {
+    SCOPED_TRACE(base);
+    ScratchFolder folder;
+    writeBytes(folder.path() / (base + ".csv"), kGood);
+    writeBytes(folder.path() / (base + ".txt"), "x\n");
+    const std::string good = "'" + base + ".csv'";
+    const std::string bad = "'" + base + ".txt'";
+
+    const Ran ok = runProgram(folder, good);
+    EXPECT_EQ(ok.status, 0);
+    EXPECT_EQ(ok.out, "A feldolgozás sikeres, az eredmény: " + base +
+                          "-output.csv\nProcessing successful, result in " + base + "-output.csv\n");
+    EXPECT_TRUE(std::filesystem::exists(folder.path() / (base + "-output.csv")));
+
+    // Both names give the same results: refused, both named.
+    const Ran clash = runProgram(folder, good + " " + bad);
+    EXPECT_EQ(clash.status, 2);
+    EXPECT_EQ(clash.err,
+              "zelvora: Két fájl eredménye ugyanazt a nevet kapná, nevezze át az egyiket: " + base +
+                  ".csv és " + base +
+                  ".txt\nzelvora: Two files would give results of the same name, rename one of them: " +
+                  base + ".csv and " + base + ".txt\n");
+
+    const Ran failed = runProgram(folder, "-q " + bad + " missing.csv");
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_EQ(failed.err, base + ".txt:\nA feldolgozás során hibákat találtunk, lásd: " + base +
+                              "-error.txt\nErrors found during processing, see: " + base +
+                              "-error.txt\nmissing.csv:\nA fájl nem található\nFile not found\n");
+    EXPECT_TRUE(std::filesystem::exists(folder.path() / (base + "-error.txt")));
+  }
+}
+
+// A file that is there but may not be read is not missing. Root may read any file, so as root the program
+// runs as the user nobody.
+TEST(Program, AFileThatMayNotBeReadIsNotReportedMissing) {
+  ScratchFolder folder;
+  const std::filesystem::path input = folder.path() / "june.csv";
+  writeBytes(input, kGood);
+  std::filesystem::permissions(input, std::filesystem::perms::none);
+  std::string runner;
+  if (geteuid() == 0) {
+    if (std::system("command -v setpriv >/dev/null") != 0) {
+      GTEST_SKIP() << "run as root, and no setpriv to run the program as another user";
+    }
+    runner = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+    // That user must reach the file through its folder.
+    std::filesystem::permissions(folder.path(), std::filesystem::perms::others_exec,
+                                 std::filesystem::perm_options::add);
+  }
+  const Ran ran = runProgram(folder, "june.csv", "", runner);
+  EXPECT_EQ(ran.status, 1);
+  EXPECT_EQ(ran.out, "");
+  EXPECT_EQ(ran.err, "A fájl nem olvasható: june.csv\nThe file cannot be read: june.csv\n");
+  EXPECT_FALSE(std::filesystem::exists(folder.path() / "june-output.csv"));
+  EXPECT_FALSE(std::filesystem::exists(folder.path() / "june-error.txt"));
+  std::filesystem::permissions(input,
+                               std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  EXPECT_EQ(readBytes(input), kGood);
+}
+
 // A run on june.csv beside june-output.csv from an earlier run would read the result as a declaration.
 TEST(Program, AnInputThatIsTheResultOfAnotherIsRefusedBeforeAnyIsConverted) {
   const struct {

@@ -88,6 +88,11 @@ CASES = {
     # ő and ű stand where a Western code page has other letters: the message box must still show them.
     "hungarian-path": Case((Run("june.csv", "Adatok 2021/június első.csv", "Adatok 2021/június első-output.csv",
                                 JUNE_OUTPUT, SUCCESS_TEXT, "information"),), 0),
+    # A dropped file whose path holds letters that ISO-8859-2 lacks (an en dash, a Greek capital): the message
+    # box shows the path's own characters, not '?'.
+    "foreign-letter-path": Case((Run("june.csv", "Adatok 2021/április–június Ωmega.csv",
+                                     "Adatok 2021/április–június Ωmega-output.csv", JUNE_OUTPUT, SUCCESS_TEXT,
+                                     "information"),), 0, given=True),
     # Two files dropped on the program: no dialog, one box each, in order; one had errors, so the status is 1.
     "given-paths": Case((Run("june.csv", "Adatok 2021/június.csv", "Adatok 2021/június-output.csv", JUNE_OUTPUT,
                              SUCCESS_TEXT, "information"), ERRORS), 1, given=True),

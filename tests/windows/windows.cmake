@@ -29,7 +29,7 @@ add_custom_command(
   VERBATIM)
 add_custom_target(zelvora_wine_gui_prefix ALL DEPENDS ${gui_prefix}/system.reg)
 
-foreach(case IN ITEMS success errors cancel hungarian-path given-paths colliding-paths)
+foreach(case IN ITEMS success errors cancel hungarian-path foreign-letter-path given-paths colliding-paths)
   add_test(NAME windows_gui.${case}
     COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/gui_test.py
       --exe $<TARGET_FILE:zelvora> --window-text $<TARGET_FILE:zelvora_window_text>
