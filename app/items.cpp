@@ -112,6 +112,24 @@ std::size_t keyCellWithSemicolon(const RunContext& run, const LineFields& fields
   return kItemColumns;
 }
 
+// A line of a ',' or tab file is cut only at that separator: a goods line typed with ';' into such a file
+// comes as one or two fields holding its ';'. Four of them would give a goods line, which is reported
+// rather than dropped as a note. The field that holds the first, or `fields.count`.
+std::size_t cellHoldingAGoodsLine(const LineFields& fields) {
+  if (!fields.quoted) return fields.count;
+  std::size_t semicolons = 0;
+  std::size_t first = fields.count;
+  for (std::size_t column = 0; column < fields.count; ++column) {
+    const UString text = fields.text(column);
+    for (uint32_t i = 0; i < text.length(); ++i) {
+      if (text.charAt(i) != u';') continue;
+      ++semicolons;
+      first = std::min(first, column);
+    }
+  }
+  return semicolons >= 4 ? first : fields.count;
+}
+
 // A unit of a code: a digit, or a letter A to Z or a to z. Letters beyond ASCII are no part of a code,
 // even where upper-casing would make ASCII of them (a sharp s gives "SS").
 template <typename Unit>
@@ -349,7 +367,11 @@ LineOutcome handleItemLine(RunContext& run, const LineFields& fields) {
     return LineOutcome::Continue;
   }
   // One or two fields: a repeated chapter line or a stray note. Three or four: a goods line cut short.
-  if (fields.count < 3) return LineOutcome::Continue;
+  if (fields.count < 3) {
+    const std::size_t column = cellHoldingAGoodsLine(fields);
+    if (column < fields.count) reportItemCell(run, message::kSemicolonInCell, column, fields.text(column));
+    return LineOutcome::Continue;
+  }
   if (fields.count < 5) {
     reportItemLine(run, message::kIncompleteItemLine, missingColumns(run, fields.count));
     return LineOutcome::Continue;

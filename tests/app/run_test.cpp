@@ -271,6 +271,12 @@ TEST(Run, SpreadsheetSavesKeepWhatTheSheetShows) {
        entry(2, kSemicolonInCell)},
       {"a ',' save: a ';' in a key cell", comma2012 + "1,85076000,11,SI;AT,CN,5\n2,85076000,11,SI,CN,x\n",
        false, entry(4, kSemicolonInCell) + entry(5, kInvalidNumber)},
+      {"a ',' save: a goods line typed with ';' is reported, not dropped as a note",
+       comma2012 + "1;85076000;11;SI;CN;1,5\n2;85076000;11;SI;CN;2\n3,\"a;b;c;d;e\"\n4,\"a;b;c;d\"\n", false,
+       entry(4, kSemicolonInCell) + entry(5, kSemicolonInCell) + entry(6, kSemicolonInCell)},
+      {"a ';' file: a note with fewer semicolons is ignored as before",
+       opening2012 + "\"megjegyz\xC3\xA9s; 2 t\xC3\xA9tel; 3\"\n1;85076000;11;SI;CN;2\n", true,
+       sections2012 + "00001;85076000;11;SI;CN;2;;;\r\n"},
       {"a ',' save with every cell quoted",
        "\"0\",\"1\"\n" + comma2012.substr(4) +
            "\"1\",\"85076000\",\"11\","
