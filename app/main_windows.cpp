@@ -33,21 +33,25 @@ void show(const std::wstring& text, UINT icon) {
   MessageBoxW(nullptr, text.c_str(), L"Zelvora", MB_OK | icon);
 }
 
-// The closing text with the file's path in its own characters, whatever the code page: ISO-8859-2 lacks
-// most letters outside Central Europe.
+// A catalogue text with its "%s" filled by `first` and `second` in turn, in the paths' own characters,
+// whatever the code page: ISO-8859-2 lacks most letters outside Central Europe.
+std::wstring filledText(std::string_view pattern, const std::wstring& first, const std::wstring& second) {
+  std::wstring text;
+  std::size_t start = 0;
+  bool secondNext = false;
+  for (std::size_t at = pattern.find("%s"); at != std::string_view::npos; at = pattern.find("%s", start)) {
+    text += wideText(pattern.substr(start, at - start));
+    text += secondNext ? second : first;
+    secondNext = !secondNext;
+    start = at + 2;
+  }
+  return text + wideText(pattern.substr(start));
+}
+
 void showOutcome(const RunOutcome& outcome) {
   const UINT icon = outcome.icon == RunIcon::Information ? MB_ICONINFORMATION : MB_ICONERROR;
   if (*outcome.pattern == '\0') return show(wideText(outcome.closingText), icon);
-  const std::string_view pattern = outcome.pattern;
-  std::wstring text;
-  std::size_t start = 0;
-  for (std::size_t at = pattern.find("%s"); at != std::string_view::npos; at = pattern.find("%s", start)) {
-    text += wideText(pattern.substr(start, at - start));
-    text += outcome.named.native();
-    start = at + 2;
-  }
-  text += wideText(pattern.substr(start));
-  show(text, icon);
+  show(filledText(outcome.pattern, outcome.named.native(), outcome.named.native()), icon);
 }
 
 // The paths given to the program, in order; empty when there are none. The command line is read wide,
@@ -73,8 +77,9 @@ int convertGiven(const std::vector<std::wstring>& given) {
   }
   // Two files whose results would share names (june.csv and june.txt dropped together; names differing
   // only in case): refused before any is converted, as the first result would be lost.
-  if (const std::string clash = sameResultNamesText(paths); !clash.empty()) {
-    show(clash.c_str(), MB_ICONERROR);
+  if (const auto clash = collidingInputs(paths)) {
+    show(filledText(message::kSameResultNames, paths[clash->first].native(), paths[clash->second].native()),
+         MB_ICONERROR);
     return 1;
   }
   PlacedResults placed;
