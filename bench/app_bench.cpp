@@ -1,4 +1,4 @@
-// Micro-benchmarks of the per-line app calls: parsing quantities and reading lines into fields.
+// Micro-benchmarks of the per-line app calls: parsing quantities, reading lines, the item step.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
