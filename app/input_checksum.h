@@ -2,14 +2,22 @@
 // compared without keeping a copy of the file.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 
-// The same bytes give the same value however they are handed over in pieces. Not a defence against a
-// forger, but any change a program makes to a file by chance (a save over it, a rewrite in place) alters
-// it but for a chance of about 2^-64. Four lanes of 8 bytes, each a multiply, a rotation and a multiply,
-// keep up with reading from the page cache.
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <nmmintrin.h>
+#define ZELVORA_CRC32C_INSTRUCTION 1
+#endif
+
+// The bytes are dealt out eight at a time to three streams in turn, each the CRC-32C of its words, and the
+// three are folded into one value with the size. The same bytes give the same value however they are handed
+// over in pieces. Not a defence against a forger; but a change of up to four bytes in a row always alters
+// it, and any other change a program makes to a file by chance (a save over it, a rewrite in place) but for
+// a chance of about 2^-32. Where the processor has a CRC-32C instruction (nearly every x86-64 since 2008),
+// three streams keep it busy at about a third of a cycle a byte; elsewhere a table gives the same values.
 class InputChecksum {
  public:
   void add(const char* bytes, std::size_t size) {
@@ -21,56 +29,115 @@ class InputChecksum {
       bytes += taken;
       size -= taken;
       if (pendingSize_ < kStripe) return;
-      addStripe(pending_);
+      addStripes(streams_, pending_, 1);
       pendingSize_ = 0;
     }
-    // The lanes in registers for the long run of whole stripes: kept in the object, every stripe would
-    // wait for the store of the one before.
-    std::uint64_t a = lanes_[0], b = lanes_[1], c = lanes_[2], d = lanes_[3];
-    for (; size >= kStripe; bytes += kStripe, size -= kStripe) {
-      a = mix(a, word(bytes));
-      b = mix(b, word(bytes + 8));
-      c = mix(c, word(bytes + 16));
-      d = mix(d, word(bytes + 24));
-    }
-    lanes_[0] = a;
-    lanes_[1] = b;
-    lanes_[2] = c;
-    lanes_[3] = d;
+    addStripes(streams_, bytes, size / kStripe);
+    bytes += size - size % kStripe;
+    size %= kStripe;
     std::memcpy(pending_, bytes, size);
     pendingSize_ = size;
   }
 
+  // The CRC-32C of each stream's words, the last stripe filled up with zero bytes.
+  std::array<std::uint32_t, 3> streamValues() const {
+    std::uint32_t streams[3] = {streams_[0], streams_[1], streams_[2]};
+    if (pendingSize_ > 0) {
+      char last[kStripe] = {};
+      std::memcpy(last, pending_, pendingSize_);
+      addStripes(streams, last, 1);
+    }
+    return {~streams[0], ~streams[1], ~streams[2]};
+  }
+
   std::uint64_t value() const {
-    std::uint64_t value =
-        rotate(lanes_[0], 1) + rotate(lanes_[1], 7) + rotate(lanes_[2], 12) + rotate(lanes_[3], 18) + size_;
-    for (std::size_t i = 0; i < pendingSize_; ++i)
-      value = mix(value, static_cast<unsigned char>(pending_[i]));
+    const std::array<std::uint32_t, 3> streams = streamValues();
+    // Each stream alone, and the size alone, changes the value whatever the others hold.
+    std::uint64_t value = (static_cast<std::uint64_t>(streams[1]) << 32 | streams[0]) ^
+                          (static_cast<std::uint64_t>(streams[2]) * kFirst) ^ (size_ * kSecond);
     value ^= value >> 33;
     value *= kSecond;
     value ^= value >> 29;
     return value;
   }
 
+  // Whether the processor's instruction is used; the tests compare it with the table.
+  static bool& usesInstruction() {
+#if defined(ZELVORA_CRC32C_INSTRUCTION)
+    static bool uses = __builtin_cpu_supports("sse4.2");
+#else
+    static bool uses = false;
+#endif
+    return uses;
+  }
+
  private:
-  static constexpr std::size_t kStripe = 32;
+  static constexpr std::size_t kStripe = 24;
   static constexpr std::uint64_t kFirst = 0x9E3779B185EBCA87u;
   static constexpr std::uint64_t kSecond = 0xC2B2AE3D27D4EB4Fu;
 
-  static std::uint64_t rotate(std::uint64_t word, int bits) { return (word << bits) | (word >> (64 - bits)); }
-  static std::uint64_t mix(std::uint64_t lane, std::uint64_t word) {
-    return rotate(lane + word * kSecond, 31) * kFirst;
-  }
   static std::uint64_t word(const char* bytes) {
     std::uint64_t word;
     std::memcpy(&word, bytes, sizeof word);
     return word;
   }
-  void addStripe(const char* bytes) {
-    for (int lane = 0; lane < 4; ++lane) lanes_[lane] = mix(lanes_[lane], word(bytes + 8 * lane));
+
+  // Eight tables of 256 (reflected polynomial 0x82F63B78): one lookup per byte of a word, all independent.
+  struct Tables {
+    std::uint32_t entries[8][256];
+  };
+  static constexpr Tables makeTables() {
+    Tables tables{};
+    for (std::uint32_t byte = 0; byte < 256; ++byte) {
+      std::uint32_t crc = byte;
+      for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0x82F63B78u & (0u - (crc & 1)));
+      tables.entries[0][byte] = crc;
+    }
+    for (int table = 1; table < 8; ++table) {
+      for (std::uint32_t byte = 0; byte < 256; ++byte) {
+        const std::uint32_t before = tables.entries[table - 1][byte];
+        tables.entries[table][byte] = (before >> 8) ^ tables.entries[0][before & 0xFF];
+      }
+    }
+    return tables;
+  }
+  static std::uint32_t crcOfWord(std::uint32_t crc, std::uint64_t word) {
+    static constexpr Tables kTables = makeTables();
+    const std::uint64_t x = word ^ crc;
+    const auto& t = kTables.entries;
+    return t[7][x & 0xFF] ^ t[6][(x >> 8) & 0xFF] ^ t[5][(x >> 16) & 0xFF] ^ t[4][(x >> 24) & 0xFF] ^
+           t[3][(x >> 32) & 0xFF] ^ t[2][(x >> 40) & 0xFF] ^ t[1][(x >> 48) & 0xFF] ^ t[0][x >> 56];
   }
 
-  std::uint64_t lanes_[4] = {kFirst + kSecond, kSecond, 0, 0 - kFirst};
+  static void addStripes(std::uint32_t (&streams)[3], const char* bytes, std::size_t count) {
+#if defined(ZELVORA_CRC32C_INSTRUCTION)
+    if (usesInstruction()) return addStripesByInstruction(streams, bytes, count);
+#endif
+    for (; count > 0; --count, bytes += kStripe) {
+      streams[0] = crcOfWord(streams[0], word(bytes));
+      streams[1] = crcOfWord(streams[1], word(bytes + 8));
+      streams[2] = crcOfWord(streams[2], word(bytes + 16));
+    }
+  }
+
+#if defined(ZELVORA_CRC32C_INSTRUCTION)
+  // The streams in registers for the long run of stripes; three, so that each instruction's three cycles
+  // are spent on the other two.
+  [[gnu::target("sse4.2")]] static void addStripesByInstruction(std::uint32_t (&streams)[3],
+                                                                const char* bytes, std::size_t count) {
+    std::uint64_t a = streams[0], b = streams[1], c = streams[2];
+    for (; count > 0; --count, bytes += kStripe) {
+      a = _mm_crc32_u64(a, word(bytes));
+      b = _mm_crc32_u64(b, word(bytes + 8));
+      c = _mm_crc32_u64(c, word(bytes + 16));
+    }
+    streams[0] = static_cast<std::uint32_t>(a);
+    streams[1] = static_cast<std::uint32_t>(b);
+    streams[2] = static_cast<std::uint32_t>(c);
+  }
+#endif
+
+  std::uint32_t streams_[3] = {~0u, ~0u, ~0u};
   char pending_[kStripe] = {};
   std::size_t pendingSize_ = 0;
   std::uint64_t size_ = 0;

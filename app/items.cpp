@@ -204,9 +204,41 @@ bool quantitiesAllZero(const FieldText<Unit> (&texts)[kItemColumns]) {
 // prints "8471 30 00") up to eight digits, UKOD up to two, the countries two letters, and a PADO that
 // starts with its country's two letters. Codes are checked for their form only: the declaration file
 // holds nothing the office would refuse for its form, and a row shifted by a column is caught.
+// The key of nearly every line of a plain line's bytes, all of it at once: eight digits, two digits, two
+// letters for each country and for the start of PADO. True only when that is certain; a key of any other
+// shape goes through the checks one by one.
+bool isUsualByteKey(const FieldText<char> (&texts)[kItemColumns], bool withPartner) {
+  const FieldText<char>& partner = texts[PADO];
+  if (texts[TEKOD].length != 8 || texts[UKOD].length != 2 || texts[MEMBER_STATE].length != 2 ||
+      texts[SZAORSZ].length != 2 || (withPartner && partner.length == 1)) {
+    return false;
+  }
+  const auto pair = [](const char* bytes) {
+    uint16_t pair;
+    std::memcpy(&pair, bytes, sizeof pair);
+    return static_cast<uint64_t>(pair);
+  };
+  // A byte below '0' borrows and one above '9' carries into its high bit.
+  const uint64_t transaction = pair(texts[UKOD].units);
+  if ((((transaction - 0x3030u) | (transaction + 0x4646u)) & 0x8080u) != 0) return false;
+  // Six bytes that must be letters; without a PADO, RTA/FTA stands in its place. Below 0x80, a byte with
+  // 0x20 set is a letter when adding 0x1F sets its high bit and adding 0x05 does not.
+  const char* partnerStart = withPartner && partner.length >= 2 ? partner.units : texts[MEMBER_STATE].units;
+  const uint64_t letters = pair(texts[MEMBER_STATE].units) | pair(texts[SZAORSZ].units) << 16 |
+                           pair(partnerStart) << 32 | 0x4141000000000000u;
+  const uint64_t folded = letters | 0x2020202020202020u;
+  return (letters & 0x8080808080808080u) == 0 &&
+         ((folded + 0x1F1F1F1F1F1F1F1Fu) & ~(folded + 0x0505050505050505u) & 0x8080808080808080u) ==
+             0x8080808080808080u &&
+         isEightDigits(texts[TEKOD].units);
+}
+
 template <typename Unit>
 KeyCheck checkItemKey(const RunContext& run, FieldText<Unit> (&texts)[kItemColumns], Unit (&goodsRoom)[8]) {
   const bool withPartner = run.formCode == 2010;
+  if constexpr (sizeof(Unit) == 1) {
+    if (isUsualByteKey(texts, withPartner)) return {KeyVerdict::Goods};
+  }
   const FieldText<Unit>& goods = texts[TEKOD];
   const FieldText<Unit>& transaction = texts[UKOD];
   const FieldText<Unit>& member = texts[MEMBER_STATE];

@@ -16,27 +16,7 @@ namespace {
 int64_t thousandthsOf(int64_t sign, int64_t accumulator, int32_t fractionScale) {
   // All digits are scaled by 1000 before the division, so the product must fit first.
   if (accumulator > std::numeric_limits<int64_t>::max() / 1000) reject();
-  const int64_t signed_ = sign * accumulator;
-  // sign * accumulator * 1000 / fractionScale, with the division by a constant: a division by a variable
-  // costs more than the rest of the line. Truncation toward zero is the same either way.
-  switch (fractionScale) {
-    case 10:
-      return signed_ * 100;
-    case 100:
-      return signed_ * 10;
-    case 1000:
-      return signed_;
-    case 10000:
-      return signed_ / 10;
-    case 100000:
-      return signed_ / 100;
-    case 1000000:
-      return signed_ / 1000;
-    case 10000000:
-      return signed_ / 10000;
-    default:
-      return signed_ * 1000;
-  }
+  return quantity_detail::thousandths(sign * accumulator, fractionScale);
 }
 
 template <typename Unit>
@@ -53,26 +33,8 @@ bool holdsDigit(const Unit* units, uint32_t from, uint32_t to) {
 }
 
 template <typename Unit>
-int64_t parseUnits(const Unit* units, uint32_t length) {
+int64_t parseAnyUnits(const Unit* units, uint32_t length) {
   if (length > 999) reject();
-  // Nearly every quantity is digits, perhaps one separator and up to seven digits after it, in at most
-  // 18 units. On those the checks below cannot fail (fewer than 18 digits stand before any digit), so
-  // they are read without them; anything else is read by the full walk.
-  if (length <= 18) {
-    static constexpr int32_t kScales[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
-    int64_t accumulator = 0;
-    uint32_t i = 0;
-    for (; i < length && digitOf(units[i]) <= 9; ++i) accumulator = accumulator * 10 + digitOf(units[i]);
-    int32_t fractionScale = 0;
-    uint32_t fractionDigits = 0;
-    if (i < length && (units[i] == Unit('.') || units[i] == Unit(','))) {
-      const uint32_t fractionStart = ++i;
-      for (; i < length && digitOf(units[i]) <= 9; ++i) accumulator = accumulator * 10 + digitOf(units[i]);
-      fractionDigits = i - fractionStart;
-      fractionScale = kScales[fractionDigits < 7 ? fractionDigits : 7];
-    }
-    if (i == length && fractionDigits <= 7) return thousandthsOf(1, accumulator, fractionScale);
-  }
   int64_t sign = 1;
   int64_t accumulator = 0;
   int32_t fractionScale = 0;  // 0: no separator yet; else 10 to the number of digits after it
@@ -115,10 +77,10 @@ int64_t parseQuantity(const UString& text) {
   return parseQuantity(text.units(), text.length());
 }
 
-int64_t parseQuantity(const char16_t* units, uint32_t length) {
-  return parseUnits(units, length);
+int64_t quantity_detail::parseAnyQuantity(const char16_t* units, uint32_t length) {
+  return parseAnyUnits(units, length);
 }
 
-int64_t parseQuantity(const char* bytes, uint32_t length) {
-  return parseUnits(reinterpret_cast<const unsigned char*>(bytes), length);
+int64_t quantity_detail::parseAnyQuantity(const char* bytes, uint32_t length) {
+  return parseAnyUnits(reinterpret_cast<const unsigned char*>(bytes), length);
 }
