@@ -62,6 +62,14 @@ uint64_t upperAsciiWord(uint64_t word) {
 // Copies ASCII bytes, upper-casing a to z when `upper` is set; eight at a time, the last eight of a part
 // of eight or more read again where they overlap (upper-casing twice changes nothing).
 void copyAscii(char* to, const char* from, uint32_t length, bool upper) {
+  if (length == 2) {
+    // A code of two: UKOD and the countries.
+    uint16_t pair;
+    std::memcpy(&pair, from, sizeof pair);
+    if (upper) pair = static_cast<uint16_t>(upperAsciiWord(pair));
+    std::memcpy(to, &pair, sizeof pair);
+    return;
+  }
   if (length < 8) {
     const unsigned mask = upper ? 0x20 : 0;
     for (uint32_t k = 0; k < length; ++k) {
@@ -120,12 +128,9 @@ char* ItemTable::PackedKeys::room(std::size_t size) {
 void ItemTable::pack(const ItemKey& key, PackedKeys& out) const {
   const int partCount = keyIncludesPartner_ ? 5 : 4;
   std::size_t unitCount = 0;
-  std::size_t lengthBytes = 0;
-  for (int i = 0; i < partCount; ++i) {
-    const uint32_t length = key.parts[i].zeros + key.parts[i].length;
-    unitCount += length;
-    lengthBytes += length < 0xFF ? 1 : 5;
-  }
+  for (int i = 0; i < partCount; ++i) unitCount += key.parts[i].zeros + key.parts[i].length;
+  // Room for the longest form of each length.
+  const std::size_t lengthBytes = 5 * static_cast<std::size_t>(partCount);
   // Written a byte a unit first, which nearly every key is; a key with a unit above 0xFF is written again
   // two bytes a unit. A key is packed one way only, so equal keys give equal bytes.
   char* const first = out.room(1 + lengthBytes + unitCount * sizeof(char16_t));
