@@ -1,10 +1,11 @@
-// Fuzz target: parseQuantity against a model computed in 128-bit arithmetic, and the same number written
-// with the other decimal separator or with blanks between its units; every text it refuses under the
-// length limit has a reason the terminal can give.
+// Fuzz target: parseQuantity against a model computed in 128-bit arithmetic, from units and from the bytes
+// of a plain line, and the same number written with the other decimal separator or with blanks between its
+// units; every text it refuses under the length limit has a reason the terminal can give.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "app/entry_reasons.h"
@@ -85,6 +86,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   FUZZ_CHECK(outcome == model(units));
   if (outcome.rejected && units.size() < 1000) {
     FUZZ_CHECK(invalidNumberReason(fuzz::textOf(units)).reason != Reason::None);
+  }
+
+  // The bytes of a plain line are read as its units are.
+  if (std::all_of(units.begin(), units.end(), [](char16_t unit) { return unit < 0x80; })) {
+    const std::string bytes(units.begin(), units.end());
+    Outcome fromBytes{true, 0};
+    try {
+      fromBytes = Outcome{false, parseQuantity(bytes.data(), static_cast<uint32_t>(bytes.size()))};
+    } catch (const Exception&) {
+    }
+    FUZZ_CHECK(fromBytes == outcome);
   }
 
   // A decimal point and a decimal comma mean the same.
