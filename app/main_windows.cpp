@@ -127,15 +127,18 @@ class WaitingWindow {
     const int height = frame.bottom - frame.top;
     RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    const HWND window = CreateWindowExW(
-        0, L"ZelvoraWaiting", L"Zelvora", kStyle, work.left + (work.right - work.left - width) / 2,
-        work.top + (work.bottom - work.top - height) / 2, width, height, nullptr, nullptr, instance, nullptr);
+    // On top, so that it is seen, but shown without taking the focus, which the closing box that follows
+    // then gets.
+    const HWND window = CreateWindowExW(WS_EX_TOPMOST, L"ZelvoraWaiting", L"Zelvora", kStyle,
+                                        work.left + (work.right - work.left - width) / 2,
+                                        work.top + (work.bottom - work.top - height) / 2, width, height,
+                                        nullptr, nullptr, instance, nullptr);
     if (window != nullptr) {
       const HWND label =
           CreateWindowExW(0, L"STATIC", text.c_str(), WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, margin,
                           margin, textRect.right, textRect.bottom, window, nullptr, instance, nullptr);
       if (label != nullptr) SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(shownFont), FALSE);
-      ShowWindow(window, SW_SHOW);
+      ShowWindow(window, SW_SHOWNOACTIVATE);
       UpdateWindow(window);
     }
     self.window_ = window;

@@ -85,12 +85,12 @@ Placed putInPlace(ResultFile& kept, const std::filesystem::path& otherFinal,
 // How long putInPlace waits for another run that holds the folder's lock, which may be stopped (Ctrl+Z)
 // or hung: after `notice` it calls `onNotice` once (front ends say that they wait), after `giveUp` it
 // gives up. Once a noticed wait ends, the lock taken or given up, it calls `onEnd` (a window that says
-// so closes). Set by front ends and by tests (shorter times).
+// so closes). Set by front ends and by tests (shorter times); a hook left out is not called.
 struct LockWaiting {
   std::chrono::milliseconds notice{1000};
   std::chrono::milliseconds giveUp{60000};
-  std::function<void()> onNotice;
-  std::function<void()> onEnd;
+  std::function<void()> onNotice{};
+  std::function<void()> onEnd{};
 };
 void setLockWaiting(LockWaiting waiting);
 
