@@ -94,7 +94,7 @@ class WaitingWindow {
   static DWORD WINAPI run(void* context) {
     auto& self = *static_cast<WaitingWindow*>(context);
     const std::wstring text = wideText(message::kWaitingForFolder);
-    // The font and margins of a message box.
+    // The font of a message box, with a line's height of margin around the text.
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof(metrics);
     HFONT font = SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)
