@@ -62,8 +62,9 @@ std::FILE* createUnnamedFile(const std::filesystem::path& folder);
 // cannot. A `temporary` name is guarded against signals as createTemporaryFile's are.
 bool nameUnnamedFile(std::FILE* file, const std::filesystem::path& path, bool temporary);
 // Gives a new file the permission bits of the regular file at `earlier`, and its group where the user may
-// set it; nothing when no regular file stands there (a new file keeps what the umask gave it) or on
-// Windows.
+// set it (on Windows its access list, and its owner and group where the user may set them); nothing when
+// no regular file stands there: a new file keeps what any new file gets (the umask, the folder's
+// inherited access).
 void takeModeOf(std::FILE* file, const std::filesystem::path& earlier);
 // Removes a file made by createTemporaryFile; false when it could not be removed.
 bool removeTemporaryFile(const std::filesystem::path& path);
@@ -79,6 +80,10 @@ bool renameFile(const std::filesystem::path& from, const std::filesystem::path& 
 // Swaps the files at two names of one folder in one step (Linux); false, changing nothing, where the
 // platform cannot.
 bool exchangeFiles(const std::filesystem::path& first, const std::filesystem::path& second);
+// Gives the file at `existing` the second name `link` in the same folder (a hard link; Windows, which
+// cannot swap names); false, changing nothing, where the file system has no links (FAT) and on POSIX,
+// which swaps names instead.
+bool linkFile(const std::filesystem::path& existing, const std::filesystem::path& link);
 // Writes the folder's entries through to the disk, so that renames in it survive a power cut; best effort
 // (a folder that cannot be read cannot be synced; Windows renames write through by themselves).
 void syncFolder(const std::filesystem::path& folder);

@@ -227,6 +227,11 @@ bool exchangeFiles([[maybe_unused]] const std::filesystem::path& first,
 #endif
 }
 
+// An earlier file is swapped out instead (exchangeFiles).
+bool linkFile(const std::filesystem::path&, const std::filesystem::path&) {
+  return false;
+}
+
 void syncFolder(const std::filesystem::path& folder) {
   const int fd = ::open(folderName(folder), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;

@@ -1,6 +1,8 @@
 // Platform file calls on Windows: wide paths through _wfopen, _wsopen_s, MoveFileExW and _wunlink.
 #include <windows.h>
 
+#include <aclapi.h>
+
 #include <errno.h>
 #include <fcntl.h>
 #include <io.h>
@@ -125,7 +127,7 @@ std::FILE* createTemporaryFile(const std::filesystem::path& path) {
   return file;
 }
 
-// Windows has neither unnamed files nor modes to take over.
+// Windows has no unnamed files.
 std::FILE* createUnnamedFile(const std::filesystem::path&) {
   return nullptr;
 }
@@ -134,10 +136,53 @@ bool nameUnnamedFile(std::FILE*, const std::filesystem::path&, bool) {
   return false;
 }
 
-void takeModeOf(std::FILE*, const std::filesystem::path&) {}
+// The earlier file's security as it stands: its access list (with its inherited entries and whether it
+// takes any from the folder), then its group and owner, each only where the user may set it. Copied as it
+// is, as POSIX copies mode bits: both files stand in one folder, so what it inherited is the folder's
+// either way. Not left to ReplaceFileW, which takes these over too but puts the new file in place in two
+// renames, between which the final name holds nothing, and goes through a link at the name.
+void takeModeOf(std::FILE* file, const std::filesystem::path& earlier) {
+  if (nameKind(earlier) != NameKind::RegularFile) return;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetNamedSecurityInfoW(
+          earlier.c_str(), SE_FILE_OBJECT,
+          OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, nullptr,
+          nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
+    return;
+  }
+  const HANDLE own = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+  constexpr DWORD kShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  // The right to give the file away is asked for only where the user holds it.
+  HANDLE handle = ReOpenFile(own, READ_CONTROL | WRITE_DAC | WRITE_OWNER, kShare, 0);
+  if (handle == INVALID_HANDLE_VALUE) handle = ReOpenFile(own, READ_CONTROL | WRITE_DAC, kShare, 0);
+  PSECURITY_DESCRIPTOR ownDescriptor = nullptr;
+  if (handle != INVALID_HANDLE_VALUE &&
+      GetSecurityInfo(handle, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr, nullptr,
+                      &ownDescriptor) == ERROR_SUCCESS) {
+    if (SetKernelObjectSecurity(handle, DACL_SECURITY_INFORMATION, descriptor)) {
+      // A list that lets the user write but not rename or delete the file (the folder letting the earlier
+      // one go) would leave the run unable to put it in place or take it away: the file keeps its own.
+      // The file's own handle shares no deletion, so a sharing violation means the right was there.
+      const HANDLE deletable = ReOpenFile(own, DELETE, kShare, 0);
+      if (deletable != INVALID_HANDLE_VALUE) {
+        CloseHandle(deletable);
+      } else if (GetLastError() == ERROR_ACCESS_DENIED) {
+        SetKernelObjectSecurity(handle, DACL_SECURITY_INFORMATION, ownDescriptor);
+      }
+    }
+    SetKernelObjectSecurity(handle, GROUP_SECURITY_INFORMATION, descriptor);
+    SetKernelObjectSecurity(handle, OWNER_SECURITY_INFORMATION, descriptor);
+  }
+  if (ownDescriptor != nullptr) LocalFree(ownDescriptor);
+  if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+  LocalFree(descriptor);
+}
 
 bool removeTemporaryFile(const std::filesystem::path& path) {
-  return _wunlink(path.c_str()) == 0 || errno == ENOENT;
+  if (_wunlink(path.c_str()) == 0 || errno == ENOENT) return true;
+  // Read-only as the earlier result's security made it (Wine shows a list without the right to write as
+  // that attribute): the file is the run's own all the same.
+  return SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL) && _wunlink(path.c_str()) == 0;
 }
 
 bool syncFile(std::FILE* file) {
@@ -154,6 +199,10 @@ bool renameFile(const std::filesystem::path& from, const std::filesystem::path& 
 // No swap of two names in one step.
 bool exchangeFiles(const std::filesystem::path&, const std::filesystem::path&) {
   return false;
+}
+
+bool linkFile(const std::filesystem::path& existing, const std::filesystem::path& link) {
+  return CreateHardLinkW(link.c_str(), existing.c_str(), nullptr) != 0;
 }
 
 // MoveFileExW writes through by itself.

@@ -41,10 +41,14 @@ bool lockFolder(FolderLock& lock, const LockWaiting& waiting) {
   const auto start = std::chrono::steady_clock::now();
   auto pause = std::chrono::milliseconds(1);
   bool noticed = false;
+  const auto ended = [&](bool locked) {
+    if (noticed && waiting.onEnd) waiting.onEnd();
+    return locked;
+  };
   for (;;) {
-    if (lock.tryLock() != FolderLock::Attempt::Busy) return true;
+    if (lock.tryLock() != FolderLock::Attempt::Busy) return ended(true);
     const auto waited = std::chrono::steady_clock::now() - start;
-    if (waited >= waiting.giveUp) return false;
+    if (waited >= waiting.giveUp) return ended(false);
     if (!noticed && waited >= waiting.notice) {
       noticed = true;
       if (waiting.onNotice) waiting.onNotice();
@@ -52,6 +56,17 @@ bool lockFolder(FolderLock& lock, const LockWaiting& waiting) {
     std::this_thread::sleep_for(pause);
     pause = std::min(pause * 2, std::chrono::milliseconds(20));
   }
+}
+
+// A second, hidden name for the regular file at `name`, so that it can be put back after a rename
+// replaced it; empty where none could be made (no hard links on the file system).
+std::filesystem::path linkedAside(const std::filesystem::path& name) {
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    const std::filesystem::path aside = temporaryNameFor(name, freshToken());
+    if (linkFile(name, aside)) return aside;
+    if (nameKind(aside) == NameKind::Absent) break;  // not a name taken: no links here
+  }
+  return {};
 }
 
 // The failure for an earlier file that stood in the way of a step.
@@ -152,7 +167,9 @@ Placed putInPlace(ResultFile& kept, const std::filesystem::path& otherFinal,
 
   // 1. The new result under its final name: linked there straight from no name where the name is free,
   // else renamed over what stands there. When the other name must go too, the earlier file is swapped
-  // out instead and kept until that removal has worked.
+  // out instead and kept until that removal has worked; where names cannot be swapped (Windows), it gets
+  // a second hidden name first, which the rename leaves to it. Moving it aside instead would leave its
+  // name empty for a moment.
   if (kept.temporaryPath_.empty()) {
     if (!keptStood && nameUnnamedFile(kept.stream_, keptFinal, false)) {
       kept.closeStream();
@@ -167,10 +184,15 @@ Placed putInPlace(ResultFile& kept, const std::filesystem::path& otherFinal,
     }
   }
   bool swapped = false;
+  std::filesystem::path aside;  // the earlier file's second name, where it was not swapped out
   if (kept.temporaryExists_) {
     swapped = keptStood && otherStood && exchangeFiles(kept.temporaryPath_, keptFinal);
     if (!swapped) {
+      if (keptStood && otherStood && nameKind(keptFinal) == NameKind::RegularFile) {
+        aside = linkedAside(keptFinal);
+      }
       if (!renameFile(kept.temporaryPath_, keptFinal)) {
+        if (!aside.empty()) removeTemporaryFile(aside);
         if (keptStood) return blockedBy(keptFinal);
         return {PlaceResult::CannotCreate, keptFinal};
       }
@@ -183,18 +205,23 @@ Placed putInPlace(ResultFile& kept, const std::filesystem::path& otherFinal,
   if (otherStood && !removeFile(otherFinal) && nameKind(otherFinal) != NameKind::Absent) {
     if (swapped) {
       exchangeFiles(kept.temporaryPath_, keptFinal);  // the temporary name holds the new result again
+    } else if (!aside.empty()) {
+      // The earlier file back under its name in one rename, the new result going with it.
+      if (renameFile(aside, keptFinal)) aside.clear();
     } else if (!keptStood) {
       removeFile(keptFinal);
     }
+    if (!aside.empty()) removeTemporaryFile(aside);
     return blockedBy(otherFinal);
   }
-  // The earlier file swapped out goes with the temporary name.
+  // The earlier file swapped out or linked aside goes with its hidden name.
   FileIdentity identity;
   if (fileIdentity(keptFinal, identity)) placed.add(identity, input);
   if (swapped) {
     removeTemporaryFile(kept.temporaryPath_);
     kept.temporaryExists_ = false;
   }
+  if (!aside.empty()) removeTemporaryFile(aside);
   reach(PlacingStep::Done);
   // One sync for every step, after the last: none stands between two renames.
   syncFolder(folder);

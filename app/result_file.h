@@ -43,7 +43,7 @@ class PlacedResults {
 
 // One result file of a run: created new in the folder of its final name (without a name at all where the
 // system allows), removed again unless put in place. A result that will replace an earlier file takes its
-// permission bits and group.
+// permission bits and group (on Windows its security: access list, owner and group).
 class ResultFile {
  public:
   // stream() is null when no temporary file could be created.
@@ -77,17 +77,20 @@ class ResultFile {
 // folder's lock so that runs of colliding names take turns. A file or link at either name is replaced or
 // taken away, never written through. The new result goes in place first and the other name is removed
 // after it, so that no moment is without a result; a removal that fails undoes the first step where it
-// can, so that everything stays as it was. A file at either name that `placed` holds is left alone.
+// can (the earlier file swapped out, or kept under a second hidden name where names cannot be swapped),
+// so that everything stays as it was. A file at either name that `placed` holds is left alone.
 Placed putInPlace(ResultFile& kept, const std::filesystem::path& otherFinal,
                   const std::filesystem::path& input, PlacedResults& placed);
 
 // How long putInPlace waits for another run that holds the folder's lock, which may be stopped (Ctrl+Z)
 // or hung: after `notice` it calls `onNotice` once (front ends say that they wait), after `giveUp` it
-// gives up. Set by front ends and by tests (shorter times).
+// gives up. Once a noticed wait ends, the lock taken or given up, it calls `onEnd` (a window that says
+// so closes). Set by front ends and by tests (shorter times); a hook left out is not called.
 struct LockWaiting {
   std::chrono::milliseconds notice{1000};
   std::chrono::milliseconds giveUp{60000};
-  std::function<void()> onNotice;
+  std::function<void()> onNotice{};
+  std::function<void()> onEnd{};
 };
 void setLockWaiting(LockWaiting waiting);
 

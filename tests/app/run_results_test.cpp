@@ -442,7 +442,8 @@ TEST(RunResults, AResultKeepsTheModeAndGroupOfTheFileItReplaces) {
 }
 
 // A run that holds the folder's lock and does not let go (stopped with Ctrl+Z, say): the waiting is said
-// once, then given up with nothing changed; once the lock is free, the run goes through.
+// once, then given up with nothing changed, and its end is said once; once the lock is free, the run goes
+// through without a word.
 TEST(RunResults, AStuckLockIsWaitedForThenGivenUp) {
   ScratchFolder folder;
   const fs::path input = folder.path() / "june.csv";
@@ -452,20 +453,25 @@ TEST(RunResults, AStuckLockIsWaitedForThenGivenUp) {
   ASSERT_GE(holder, 0);
   ASSERT_EQ(flock(holder, LOCK_EX), 0);
   int notices = 0;
-  setLockWaiting({std::chrono::milliseconds(20), std::chrono::milliseconds(200), [&] { ++notices; }});
+  int ends = 0;
+  setLockWaiting(
+      {std::chrono::milliseconds(20), std::chrono::milliseconds(200), [&] { ++notices; }, [&] { ++ends; }});
   const RunOutcome stuck = runConversion(input);
   EXPECT_EQ(stuck.exitStatus, 1);
   EXPECT_EQ(stuck.closingText, named(message::kCannotWrite, folder.path() / "june-output.csv"));
   EXPECT_EQ(notices, 1);
+  EXPECT_EQ(ends, 1);
   EXPECT_EQ(names(folder.path()), (std::vector<std::string>{"june-error.txt", "june.csv"}));
   EXPECT_EQ(readBytes(folder.path() / "june-error.txt"), "earlier report");
 
   close(holder);
   notices = 0;
+  ends = 0;
   const RunOutcome freed = runConversion(input);
   setLockWaiting({});
   EXPECT_EQ(freed.exitStatus, 0) << freed.closingText;
   EXPECT_EQ(notices, 0);
+  EXPECT_EQ(ends, 0);
   EXPECT_EQ(names(folder.path()), (std::vector<std::string>{"june-output.csv", "june.csv"}));
 }
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """End-to-end test of zelvora.exe as a user meets it: under Wine on a virtual X display, through the
-open-file dialog (or with paths given to the program, as a dropped file gives them) and the closing message
-boxes, then the exit status and the files left beside the input. With --shots, the dialog and the message
+open-file dialog (or with paths given to the program, as a dropped file gives them), the window that says
+it waits for another run and the closing message boxes, then the exit status and the files left beside the
+input. With --shots, the dialog and the message
 boxes are also saved as small PNGs for the user guide."""
 
 import argparse
@@ -27,6 +28,8 @@ WINESERVER_WAIT = 30
 
 SUCCESS_TEXT = "A feldolgozás sikeres, az eredmény: {0}\nProcessing successful, result in {0}"
 ERRORS_TEXT = "A feldolgozás során hibákat találtunk, lásd: {0}\nErrors found during processing, see: {0}"
+WAITING_TEXT = ("Várakozás egy másik átalakításra ugyanebben a mappában...\n"
+                "Waiting for another conversion in the same folder...")
 SAME_NAMES_TEXT = ("Két fájl eredménye ugyanazt a nevet kapná, nevezze át az egyiket: {0} és {1}\n"
                    "Two files would give results of the same name, rename one of them: {0} and {1}")
 
@@ -76,6 +79,7 @@ class Case:
     status: int
     given: bool = False  # the paths are given to the program; else the first file is picked in the dialog
     refused: Optional[str] = None  # one error box refuses the given files, "{0}" and "{1}" the first two
+    waiting: bool = False  # another run holds the folder's lock until the waiting window has been read
 
 
 JUNE = Run("june.csv", "june.csv", "june-output.csv", JUNE_OUTPUT, SUCCESS_TEXT, "information")
@@ -100,6 +104,9 @@ CASES = {
     "colliding-paths": Case((Run("june.csv", "june.csv", None, "", None, None),
                              Run("errors.csv", "June.txt", None, "", None, None)), 1, given=True,
                             refused=SAME_NAMES_TEXT),
+    # Another run holds the folder's lock: after a second a window says that the run waits, the run goes on
+    # waiting while it shows, and once the lock is let go the window closes and the run goes through.
+    "waiting": Case((JUNE,), 0, given=True, waiting=True),
 }
 
 # Which screenshot of which case the user guide shows, under --shots.
@@ -123,6 +130,7 @@ class Session:
         self.work = work
         self.xvfb = None
         self.program = None
+        self.holder = None
         self.env = dict(os.environ)
         for name in ("WINEDEBUG", "WINEARCH", "DISPLAY", "WAYLAND_DISPLAY", "LANGUAGE"):
             self.env.pop(name, None)
@@ -167,6 +175,19 @@ class Session:
         self.program = subprocess.Popen(["wine", str(self.args.exe), *arguments], env=self.env,
                                         cwd=self.work / "files",
                                         stdout=self.log("wine.log"), stderr=subprocess.STDOUT)
+
+    def hold_lock(self):
+        """Holds the lock of the files' folder, as another run would, until release_lock()."""
+        self.holder = subprocess.Popen(["wine", str(self.args.hold_lock), "D:"], env=self.env,
+                                       stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=self.log("holder.log"))
+        ready, _, _ = select.select([self.holder.stdout], [], [], DIALOG_WAIT)
+        line = self.holder.stdout.readline() if ready else b""
+        if line.strip() != b"held":
+            raise Failure(f"the folder's lock could not be held (see {self.work / 'holder.log'})")
+
+    def release_lock(self):
+        self.holder.stdin.close()
+        self.holder.wait(EXIT_WAIT)
 
     def map_drive(self, folder):
         """Makes `folder` drive D:, so paths read as a user's would and no path of this machine shows."""
@@ -232,6 +253,20 @@ class Session:
             time.sleep(0.25)
         raise Failure(f"{what} was still open {timeout} s after it was confirmed")
 
+    def wait_text_gone(self, text, timeout, what):
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            if text not in self.window_texts("Zelvora", "Static"):
+                return
+            time.sleep(0.25)
+        self.screenshot("still-waiting")
+        raise Failure(f"{what} was still open {timeout} s after the lock was let go")
+
+    def window_texts(self, caption, control_class):
+        """The texts of every window shown with the caption, whatever its class."""
+        result = self.run(["wine", str(self.args.window_text), caption, control_class, "--every"])
+        return result.stdout.decode("utf-8").split("\0")[:-1]
+
     def window_text(self, caption, control_class):
         result = self.run(["wine", str(self.args.window_text), caption, control_class], check=False)
         if result.returncode != 0:
@@ -263,6 +298,9 @@ class Session:
             raise Failure(f"zelvora.exe did not end within {EXIT_WAIT} s of its last window")
 
     def close(self):
+        if self.holder is not None and self.holder.poll() is None:
+            self.holder.kill()
+            self.holder.wait(EXIT_WAIT)
         if self.program is not None and self.program.poll() is None:
             self.run(["wineserver", "-k"], check=False)
             self.program.wait(EXIT_WAIT)
@@ -295,6 +333,8 @@ def run_case(args, case):
     try:
         session.map_drive(files)
         session.start_display()
+        if case.waiting:
+            session.hold_lock()
         if case.given:
             session.start_program([session.windows_path(run.input) for run in case.runs])
         else:
@@ -308,6 +348,17 @@ def run_case(args, case):
                 session.type_path(dialog, session.windows_path(case.runs[0].input))
                 session.screenshot("path-typed")
                 session.press(dialog, "Return")
+        if case.waiting:
+            window = session.wait_window("Zelvora", DIALOG_WAIT, "the window that says the run waits")
+            print("screenshot:", session.screenshot("waiting", window))
+            shown = session.window_texts("Zelvora", "Static")
+            if shown != [WAITING_TEXT]:
+                raise Failure(f"the windows captioned Zelvora read\n{shown!r}\ninstead of\n{[WAITING_TEXT]!r}")
+            if session.program.poll() is not None:
+                raise Failure("zelvora.exe ended while the lock was held")
+            session.release_lock()
+            # By its text: the closing box that follows may get the same X window id.
+            session.wait_text_gone(WAITING_TEXT, MESSAGE_WAIT, "the waiting window")
         if case.refused:
             box = session.wait_window("Zelvora", DIALOG_WAIT, "the box that refuses the files")
             print("screenshot:", session.screenshot("message", box))
@@ -357,6 +408,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--exe", type=Path, required=True, help="zelvora.exe")
     parser.add_argument("--window-text", type=Path, required=True, help="the helper that reads a window's text")
+    parser.add_argument("--hold-lock", type=Path, help="the helper that holds a folder's lock (case waiting)")
     parser.add_argument("--wineprefix", type=Path, required=True)
     parser.add_argument("--work", type=Path, required=True, help="folder for the case's files and screenshots")
     parser.add_argument("--shots", type=Path, help="folder for the user guide's screenshots of this case")
@@ -367,7 +419,9 @@ def main():
         if shutil.which(tool) is None:
             print(f"FAIL: {tool} is missing (install the {package} package)")
             return 1
-    for name in ("exe", "window_text", "wineprefix", "work", "shots"):
+    if CASES[args.case].waiting and args.hold_lock is None:
+        parser.error(f"the case {args.case} needs --hold-lock")
+    for name in ("exe", "window_text", "hold_lock", "wineprefix", "work", "shots"):
         if getattr(args, name) is not None:
             setattr(args, name, getattr(args, name).resolve())
     try:

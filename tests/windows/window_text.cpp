@@ -1,4 +1,5 @@
-// Test helper: prints, as UTF-8, the text a user reads in a control of the window with the given caption.
+// Test helper: prints, as UTF-8, the text a user reads in a control of the window with the given caption
+// (a dialog), or with --every that of each window shown with the caption, whatever its class.
 #include <windows.h>
 
 #include <fcntl.h>
@@ -36,26 +37,53 @@ BOOL CALLBACK takeText(HWND child, LPARAM context) {
   return TRUE;
 }
 
-}  // namespace
-
-int wmain(int argc, wchar_t** argv) {
-  if (argc != 3) {
-    std::fputs("usage: window_text CAPTION CONTROL-CLASS\n", stderr);
-    return 2;
-  }
-  // The dialog class, which message boxes and the open-file dialog both have.
-  const HWND window = FindWindowW(L"#32770", argv[1]);
-  if (window == nullptr) return 1;
-  Search search{argv[2], {}};
+// The text of one window's controls of the class, as UTF-8; false when none has a text to read.
+bool printText(HWND window, const wchar_t* controlClass) {
+  Search search{controlClass, {}};
   EnumChildWindows(window, takeText, reinterpret_cast<LPARAM>(&search));
-  if (!search.found) return 1;
-
+  if (!search.found) return false;
   const int size = WideCharToMultiByte(CP_UTF8, 0, search.text.data(), static_cast<int>(search.text.size()),
                                        nullptr, 0, nullptr, nullptr);
   std::string utf8(static_cast<std::size_t>(size), '\0');
   WideCharToMultiByte(CP_UTF8, 0, search.text.data(), static_cast<int>(search.text.size()), utf8.data(), size,
                       nullptr, nullptr);
-  _setmode(_fileno(stdout), _O_BINARY);  // the bytes exactly, no CR added before LF
   std::fwrite(utf8.data(), 1, utf8.size(), stdout);
-  return 0;
+  return true;
+}
+
+struct Every {
+  const wchar_t* caption;
+  const wchar_t* controlClass;
+};
+
+// Each shown top-level window of the caption, whatever its class, its text ended by a NUL.
+BOOL CALLBACK printEvery(HWND window, LPARAM context) {
+  const auto& every = *reinterpret_cast<const Every*>(context);
+  wchar_t caption[256] = {};
+  if (!IsWindowVisible(window) || GetWindowTextW(window, caption, 256) == 0 ||
+      lstrcmpW(caption, every.caption) != 0)
+    return TRUE;
+  printText(window, every.controlClass);
+  std::fputc('\0', stdout);
+  return TRUE;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  const bool every = argc == 4 && lstrcmpW(argv[3], L"--every") == 0;
+  if (argc != 3 && !every) {
+    std::fputs("usage: window_text CAPTION CONTROL-CLASS [--every]\n", stderr);
+    return 2;
+  }
+  _setmode(_fileno(stdout), _O_BINARY);  // the bytes exactly, no CR added before LF
+  if (every) {
+    Every search{argv[1], argv[2]};
+    EnumWindows(printEvery, reinterpret_cast<LPARAM>(&search));
+    return 0;
+  }
+  // The dialog class, which message boxes and the open-file dialog both have.
+  const HWND window = FindWindowW(L"#32770", argv[1]);
+  if (window == nullptr) return 1;
+  return printText(window, argv[2]) ? 0 : 1;
 }

@@ -14,6 +14,8 @@ add_test(NAME windows_exe_is_self_contained
 
 add_executable(zelvora_window_text ${CMAKE_CURRENT_LIST_DIR}/window_text.cpp)
 target_link_options(zelvora_window_text PRIVATE -municode)
+add_executable(zelvora_hold_lock ${CMAKE_CURRENT_LIST_DIR}/hold_lock.cpp)
+target_link_options(zelvora_hold_lock PRIVATE -municode)
 
 # A Wine prefix of their own, so that no Wine session of the unit tests, started without a display, is
 # joined. Windows get Wine's own frames, so the screenshots show the captions without a window manager.
@@ -29,11 +31,13 @@ add_custom_command(
   VERBATIM)
 add_custom_target(zelvora_wine_gui_prefix ALL DEPENDS ${gui_prefix}/system.reg)
 
-foreach(case IN ITEMS success errors cancel hungarian-path foreign-letter-path given-paths colliding-paths)
+foreach(case IN ITEMS success errors cancel hungarian-path foreign-letter-path given-paths colliding-paths
+                      waiting)
   add_test(NAME windows_gui.${case}
     COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/gui_test.py
       --exe $<TARGET_FILE:zelvora> --window-text $<TARGET_FILE:zelvora_window_text>
-      --wineprefix ${gui_prefix} --work ${CMAKE_BINARY_DIR}/gui-artifacts/${case} ${case})
+      --hold-lock $<TARGET_FILE:zelvora_hold_lock> --wineprefix ${gui_prefix}
+      --work ${CMAKE_BINARY_DIR}/gui-artifacts/${case} ${case})
   # One display and one Wine session at a time; the waits inside the script are bounded well below this.
   set_tests_properties(windows_gui.${case} PROPERTIES RUN_SERIAL ON TIMEOUT 600 LABELS gui)
 endforeach()
