@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "app/platform.h"
+#include "app/platform/platform.h"
 #include "app/run.h"
 
 ReadResult readInput(std::FILE* file, const InputState& opened, std::string& image) {

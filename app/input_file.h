@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/line_reader.h"
-#include "app/platform.h"
+#include "app/platform/platform.h"
+#include "app/read/line_reader.h"
 
 enum class ReadResult { Ok, ReadError, Changed, TooLarge, OutOfMemory };
 

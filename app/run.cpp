@@ -9,15 +9,15 @@
 #include <utility>
 #include <vector>
 
+#include "app/declaration/items.h"
+#include "app/declaration/messages.h"
+#include "app/declaration/sections.h"
 #include "app/input_file.h"
-#include "app/items.h"
-#include "app/line_reader.h"
-#include "app/messages.h"
-#include "app/output_names.h"
-#include "app/platform.h"
-#include "app/result_file.h"
+#include "app/platform/platform.h"
+#include "app/read/line_reader.h"
 #include "app/run_context.h"
-#include "app/sections.h"
+#include "app/write/output_names.h"
+#include "app/write/result_file.h"
 #include "charset/charset.h"
 
 namespace {

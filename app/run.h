@@ -6,8 +6,8 @@
 #include <functional>
 #include <string>
 
-#include "app/error_report.h"
-#include "app/result_file.h"
+#include "app/write/error_report.h"
+#include "app/write/result_file.h"
 
 enum class RunIcon { Information, Error };
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <utility>
 
-#include "app/error_report.h"
-#include "app/item_table.h"
+#include "app/declaration/item_table.h"
+#include "app/write/error_report.h"
 #include "text/ustring.h"
 
 // A handler's answer: read the next line, or read no further line.

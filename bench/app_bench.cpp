@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "app/item_table.h"
-#include "app/items.h"
-#include "app/line_reader.h"
-#include "app/quantity.h"
+#include "app/declaration/item_table.h"
+#include "app/declaration/items.h"
+#include "app/declaration/quantity.h"
+#include "app/read/line_reader.h"
 #include "app/run_context.h"
 #include "text/exception.h"
 

@@ -13,7 +13,7 @@
 #include <unistd.h>
 #endif
 
-#include "app/messages.h"
+#include "app/declaration/messages.h"
 #include "run_support.h"
 
 namespace {

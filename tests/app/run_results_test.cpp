@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "app/messages.h"
-#include "app/result_file.h"
+#include "app/declaration/messages.h"
 #include "app/run.h"
+#include "app/write/result_file.h"
 #include "run_support.h"
 
 #ifndef _WIN32

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "app/error_report.h"
-#include "app/messages.h"
+#include "app/declaration/messages.h"
+#include "app/write/error_report.h"
 #include "latin2.h"
 #include "run_support.h"
 
