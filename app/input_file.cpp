@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "app/platform/platform.h"
-#include "app/run.h"
 
 ReadResult readInput(std::FILE* file, const InputState& opened, std::string& image) {
   const std::uintmax_t sizeHint = opened.sized ? opened.size : 0;

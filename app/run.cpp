@@ -16,6 +16,7 @@
 #include "app/platform/platform.h"
 #include "app/read/line_reader.h"
 #include "app/run_context.h"
+#include "app/write/item_section.h"
 #include "app/write/output_names.h"
 #include "app/write/result_file.h"
 #include "charset/charset.h"
@@ -188,7 +189,8 @@ RunOutcome runConversion(const std::filesystem::path& input, PlacedResults& plac
       if (betweenInputReads()) betweenInputReads()();
       inputRead = std::fseek(in, 0, SEEK_SET) == 0;
       if (inputRead) {
-        LineReader reader(in, summary, std::move(block));
+        FileBytes bytes(in);
+        LineReader reader(bytes, summary, std::move(block));
         inputRead = processLines(run, reader);
         // Byte for byte what the first pass read, also where the lines stopped early: a program that
         // rewrote the file in place may have left its size and even its modification time as they were.

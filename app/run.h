@@ -25,10 +25,6 @@ struct RunOutcome {
   std::filesystem::path named{};
 };
 
-// The largest input taken: in a larger file the line numbers, up to the one after its last line, might not
-// fit their signed 32-bit counter.
-inline constexpr std::uintmax_t kMaxInputBytes = 0x7FFFFFFE;
-
 // Converts `input` into "<name>-output.csv" beside it, or writes "<name>-error.txt" when problems were
 // found; exactly one of them is left after a run that got past reading the input, none otherwise.
 // Each call owns its files, context and item table, so runs are independent.

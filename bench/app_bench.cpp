@@ -12,6 +12,7 @@
 #include "app/declaration/quantity.h"
 #include "app/read/line_reader.h"
 #include "app/run_context.h"
+#include "app/write/item_section.h"
 #include "text/exception.h"
 
 namespace {

@@ -1,4 +1,4 @@
-// The item step of the line loop and the item section that closes the output file.
+// The item step of the line loop: each item line checked and merged into the run's ItemTable.
 #pragma once
 
 #include <cstdint>
@@ -17,10 +17,3 @@
 LineOutcome handleItemLine(RunContext& run, const LineFields& fields);
 // Merges the item lines still waiting and reports those that would have carried a total out of range.
 void settleItems(RunContext& run);
-
-// Writes the item header for the run's form and one numbered row per key, in first-seen order.
-void writeItemSection(const RunContext& run);
-
-// A total of thousandths as written in a row: empty for 0, whole units (cut) from 1000 up, and three
-// decimals from 1 to 999 and for every negative total.
-std::string formatTotal(int64_t thousandths);

@@ -12,10 +12,6 @@
 
 namespace {
 
-void writeText(std::FILE* file, const std::string& text) {
-  std::fwrite(text.data(), 1, text.size(), file);
-}
-
 std::string encoded(const UString& text) {
   char* bytes = encodeText(text, "ISO-8859-2");
   std::string result(bytes);
@@ -78,7 +74,7 @@ LineOutcome handleChapterLine(RunContext& run, const LineFields& fields) {
     run.report(first ? message::kMissingFirstChapter : message::kMissingSecondChapter);
     return LineOutcome::Stop;
   }
-  writeText(run.output, first ? "{fejezet;sorrend}\r\n0;1\r\n\r\n" : "{fejezet;sorrend}\r\n1;1\r\n\r\n");
+  run.writeOutput(first ? "{fejezet;sorrend}\r\n0;1\r\n\r\n" : "{fejezet;sorrend}\r\n1;1\r\n\r\n");
   run.lineState = first ? 1 : 3;
   return LineOutcome::Continue;
 }
@@ -145,7 +141,7 @@ LineOutcome handleIdentificationLine(RunContext& run, const LineFields& fields) 
     text += encoded(values[i]);
   }
   text += "\r\n\r\n";
-  writeText(run.output, text);
+  run.writeOutput(text);
   run.lineState = 2;
   return LineOutcome::Continue;
 }

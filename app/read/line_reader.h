@@ -1,104 +1,13 @@
-// The line reader: charset detection over the file image, cutting lines, quoted cells, normalising and
-// splitting fields.
+// The line reader: quoted cells, separators, normalising and splitting each line into fields.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <vector>
 
-#include "app/read/input_checksum.h"
+#include "app/read/charset_detection.h"
+#include "app/read/line_cutter.h"
 #include "text/ustring.h"
-
-// True when the bytes hold no sequence that rules out UTF-8 (a sequence cut off by the end is fine;
-// overlong forms and encoded surrogates are not looked for). An empty image counts as UTF-8.
-bool looksLikeUtf8(const char* bytes, std::size_t size);
-// The charset every line of the image is decoded with: "UTF-8" when the image starts with the UTF-8
-// byte-order mark, whatever follows, or when the bytes may be UTF-8; otherwise "windows-1250" when a byte
-// from 0x80 to 0x9F occurs (control codes in ISO-8859-2, but letters and punctuation in the Windows code
-// page that spreadsheets on Hungarian Windows save), else "ISO-8859-2".
-const char* detectCharset(const char* bytes, std::size_t size);
-// True when the bytes are well-formed UTF-8 as the Unicode standard defines it: no overlong form, no
-// encoded surrogate, nothing beyond U+10FFFF, no sequence cut short. Reading checks every line it decodes
-// as UTF-8 with it, since the decoder reads the other forms too (C0 BB as ';').
-bool isWellFormedUtf8(const char* bytes, std::size_t size);
-
-// What a first pass over the whole input tells before its lines are read.
-struct InputSummary {
-  std::size_t size = 0;
-  // As detectCharset gives it for the whole input.
-  const char* charset = "UTF-8";
-  // One past the input's last '"' byte, 0 when it holds none.
-  std::size_t quotesEnd = 0;
-  // The input starts with a UTF-16 byte-order mark (FF FE or FE FF).
-  bool utf16Mark = false;
-  // InputChecksum of the bytes, from a read in blocks; 0 otherwise.
-  std::uint64_t checksum = 0;
-};
-
-// Builds an InputSummary from the input's bytes handed over in blocks, in order.
-class InputScan {
- public:
-  void add(const char* bytes, std::size_t size);
-  std::size_t size() const { return size_; }
-  InputSummary summary() const;
-
- private:
-  std::size_t size_ = 0;
-  // Continuation bytes still due; -1 once a byte has ruled UTF-8 out.
-  int pending_ = 0;
-  bool windowsBytes_ = false;
-  std::size_t quotesEnd_ = 0;
-  // The first bytes, for the UTF-16 and UTF-8 byte-order marks.
-  unsigned char head_[3] = {0, 0, 0};
-};
-
-// The bytes read from a stream at a time, and so about all the memory a run needs for its input.
-inline constexpr std::size_t kReadBlock = 1 << 18;
-
-// One line of the image, without its end.
-struct RawLine {
-  const char* bytes;
-  std::size_t size;
-  // A NUL byte stands in the line and is not the last byte of the image.
-  bool holdsNul;
-};
-
-// Cuts the image into lines: CR LF, a lone LF and a lone CR each end one line; an end at the very end
-// of the image starts no further line; a NUL as the last byte of the image just ends it. The image is
-// either in memory or the first `size` bytes of a stream, read in blocks; a line's bytes stay valid until
-// the next call.
-class LineCutter {
- public:
-  LineCutter(const char* bytes, std::size_t size) : window_(bytes), filled_(size), size_(size) {}
-  // Reads from the stream's current position into `buffer` (grown where it is too small); stops after
-  // `size` bytes.
-  LineCutter(std::FILE* file, std::size_t size, std::vector<char> buffer = {});
-  // False when the image has ended. A line holding a NUL is the last one given.
-  bool next(RawLine& line);
-  // Where the next line starts, counted from the start of the image.
-  std::size_t position() const { return start_; }
-  // The stream failed or ended before `size` bytes: the image ended early.
-  bool readFailed() const { return readFailed_; }
-  // Reads the rest of the image without cutting it into lines; the InputChecksum of every byte read from
-  // the stream.
-  std::uint64_t checksumToEnd();
-
- private:
-  // Keeps the bytes from the current line's start and reads more behind them; false when none came.
-  bool refill();
-
-  // The image's bytes from `base_` up to `base_ + filled_`.
-  const char* window_;
-  std::size_t base_ = 0;
-  std::size_t filled_;
-  std::size_t size_;
-  std::size_t start_ = 0;
-  std::FILE* file_ = nullptr;
-  std::vector<char> buffer_;
-  bool readFailed_ = false;
-  InputChecksum checksum_;
-};
 
 // A field of a normalised line: the units from `begin` up to `end` of the line, already trimmed.
 struct FieldSpan {
@@ -182,9 +91,8 @@ enum class FieldSeparator { Semicolon, Comma, Tab };
 class LineReader {
  public:
   LineReader(const char* bytes, std::size_t size, const char* charset);
-  // Reads the input that `input` summarises from the stream's current position, in blocks read into
-  // `buffer`.
-  LineReader(std::FILE* file, const InputSummary& input, std::vector<char> buffer = {});
+  // Reads the input that `input` summarises from `source`, in blocks read into `buffer`.
+  LineReader(ByteSource& source, const InputSummary& input, std::vector<char> buffer = {});
   // False when the image has ended. A plain line (ASCII without a quote) is widened to units only when
   // `plainUnits` is set; otherwise its fields carry only its bytes, which is all the item step reads.
   bool next(ReadLine& line, bool plainUnits = true);

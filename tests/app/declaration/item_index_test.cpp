@@ -19,6 +19,7 @@
 #include "app/declaration/quantity.h"
 #include "app/read/line_reader.h"
 #include "app/write/error_report.h"
+#include "app/write/item_section.h"
 #include "charset/case_mapping.h"
 #include "charset/charset.h"
 #include "tests/app/run_support.h"
