@@ -1,4 +1,5 @@
-// readInput and scanInput: the input through its one open handle, as it was when it was opened.
+// The run's input file: readInput and scanInput through its one open handle, as it was when it was opened,
+// and FileBytes, which hands its bytes to the line cutter.
 #pragma once
 
 #include <cstdint>
