@@ -7,8 +7,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "app/platform.h"
-#include "app/run.h"
+#include "app/platform/platform.h"
 
 ReadResult readInput(std::FILE* file, const InputState& opened, std::string& image) {
   const std::uintmax_t sizeHint = opened.sized ? opened.size : 0;

@@ -1,12 +1,29 @@
-// readInput and scanInput: the input through its one open handle, as it was when it was opened.
+// The run's input file: readInput and scanInput through its one open handle, as it was when it was opened,
+// and FileBytes, which hands its bytes to the line cutter.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include "app/line_reader.h"
-#include "app/platform.h"
+#include "app/platform/platform.h"
+#include "app/read/charset_detection.h"
+#include "app/read/line_cutter.h"
+
+// The largest input taken: in a larger file the line numbers, up to the one after its last line, might not
+// fit their signed 32-bit counter.
+inline constexpr std::uintmax_t kMaxInputBytes = 0x7FFFFFFE;
+
+// The bytes of an open file for the line cutter, from the file's current position.
+class FileBytes final : public ByteSource {
+ public:
+  explicit FileBytes(std::FILE* file) : file_(file) {}
+  std::size_t read(char* into, std::size_t size) override { return std::fread(into, 1, size, file_); }
+
+ private:
+  std::FILE* file_;
+};
 
 enum class ReadResult { Ok, ReadError, Changed, TooLarge, OutOfMemory };
 

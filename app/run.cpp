@@ -9,15 +9,16 @@
 #include <utility>
 #include <vector>
 
+#include "app/declaration/items.h"
+#include "app/declaration/messages.h"
+#include "app/declaration/sections.h"
 #include "app/input_file.h"
-#include "app/items.h"
-#include "app/line_reader.h"
-#include "app/messages.h"
-#include "app/output_names.h"
-#include "app/platform.h"
-#include "app/result_file.h"
+#include "app/platform/platform.h"
+#include "app/read/line_reader.h"
 #include "app/run_context.h"
-#include "app/sections.h"
+#include "app/write/item_section.h"
+#include "app/write/output_names.h"
+#include "app/write/result_file.h"
 #include "charset/charset.h"
 
 namespace {
@@ -188,7 +189,8 @@ RunOutcome runConversion(const std::filesystem::path& input, PlacedResults& plac
       if (betweenInputReads()) betweenInputReads()();
       inputRead = std::fseek(in, 0, SEEK_SET) == 0;
       if (inputRead) {
-        LineReader reader(in, summary, std::move(block));
+        FileBytes bytes(in);
+        LineReader reader(bytes, summary, std::move(block));
         inputRead = processLines(run, reader);
         // Byte for byte what the first pass read, also where the lines stopped early: a program that
         // rewrote the file in place may have left its size and even its modification time as they were.

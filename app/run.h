@@ -6,8 +6,8 @@
 #include <functional>
 #include <string>
 
-#include "app/error_report.h"
-#include "app/result_file.h"
+#include "app/write/error_report.h"
+#include "app/write/result_file.h"
 
 enum class RunIcon { Information, Error };
 
@@ -24,10 +24,6 @@ struct RunOutcome {
   const char* pattern = "";
   std::filesystem::path named{};
 };
-
-// The largest input taken: in a larger file the line numbers, up to the one after its last line, might not
-// fit their signed 32-bit counter.
-inline constexpr std::uintmax_t kMaxInputBytes = 0x7FFFFFFE;
 
 // Converts `input` into "<name>-output.csv" beside it, or writes "<name>-error.txt" when problems were
 // found; exactly one of them is left after a run that got past reading the input, none otherwise.

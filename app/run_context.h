@@ -6,8 +6,8 @@
 #include <string>
 #include <utility>
 
-#include "app/error_report.h"
-#include "app/item_table.h"
+#include "app/declaration/item_table.h"
+#include "app/write/error_report.h"
 #include "text/ustring.h"
 
 // A handler's answer: read the next line, or read no further line.
@@ -31,6 +31,8 @@ struct RunContext {
   // The first entries of the report and their count, for the terminal; the file gets every entry.
   ReportEntries entries;
 
+  // The opening sections of the output file, in the order the handlers give them.
+  void writeOutput(const std::string& text) { std::fwrite(text.data(), 1, text.size(), output); }
   // Every reported problem is an entry under the current line number and a cleared ok flag.
   void report(const char* message, EntryReason reason = {}) {
     record(ReportEntry{lineNumber, message, {}, {}, false, std::move(reason)});

@@ -7,11 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "app/item_table.h"
-#include "app/items.h"
-#include "app/line_reader.h"
-#include "app/quantity.h"
+#include "app/declaration/item_table.h"
+#include "app/declaration/items.h"
+#include "app/declaration/quantity.h"
+#include "app/read/line_reader.h"
 #include "app/run_context.h"
+#include "app/write/item_section.h"
 #include "text/exception.h"
 
 namespace {

@@ -14,8 +14,8 @@
 #include <system_error>
 #include <vector>
 
-#include "app/line_reader.h"
-#include "app/messages.h"
+#include "app/declaration/messages.h"
+#include "app/read/line_reader.h"
 #include "app/run.h"
 #include "fuzz/fuzz_support.h"
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/entry_reasons.h"
-#include "app/quantity.h"
+#include "app/declaration/entry_reasons.h"
+#include "app/declaration/quantity.h"
 #include "fuzz/fuzz_support.h"
 #include "text/exception.h"
 

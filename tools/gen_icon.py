@@ -6,7 +6,7 @@ declaration). Shapes are painted in order on a finer grid and averaged, so edges
 the small sizes leave out the thin row lines, which would only blur there. Standard library only, and the
 same bytes on every run, so the committed file can be compared with a fresh one.
 
-    python3 tools/gen_icon.py                   # rewrites app/windows/zelvora.ico
+    python3 tools/gen_icon.py                   # rewrites app/front/windows/zelvora.ico
     python3 tools/gen_icon.py OUT.ico           # writes OUT.ico instead
     python3 tools/gen_icon.py --png 256 OUT.png # one size as a PNG, for documents
     python3 tools/gen_icon.py --check ICO       # exit 1 unless ICO is what the script draws now
@@ -19,7 +19,7 @@ import zlib
 from pathlib import Path
 
 SIZES = (16, 32, 48, 256)
-DEFAULT_OUTPUT = Path(__file__).resolve().parent.parent / "app" / "windows" / "zelvora.ico"
+DEFAULT_OUTPUT = Path(__file__).resolve().parent.parent / "app" / "front" / "windows" / "zelvora.ico"
 
 # Colours (red, green, blue, alpha).
 OUTLINE = (38, 74, 120, 255)

@@ -7,7 +7,7 @@
 #include <random>
 #include <string>
 
-#include "app/messages.h"
+#include "app/declaration/messages.h"
 #include "app/run.h"
 #include "run_support.h"
 

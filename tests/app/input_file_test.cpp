@@ -15,7 +15,7 @@
 #include <unistd.h>
 #endif
 
-#include "app/platform.h"
+#include "app/platform/platform.h"
 #include "app/run.h"
 #include "run_support.h"
 

@@ -1,5 +1,6 @@
 // Runs that cannot complete: missing, unreadable or oversized input, files that cannot be created, and
 // derived names beside an input in a folder with a "." in its name.
+#include "app/input_file.h"
 #include "app/run.h"
 
 #include <gtest/gtest.h>
@@ -13,7 +14,7 @@
 #include <unistd.h>
 #endif
 
-#include "app/messages.h"
+#include "app/declaration/messages.h"
 #include "run_support.h"
 
 namespace {

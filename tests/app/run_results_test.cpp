@@ -1,6 +1,6 @@
-// Runs against what stands at the two result names, and runs cut short: links are replaced and never
-// written through, a killed run leaves no final name with part of a result, earlier files stay as they
-// were until a whole result replaces them, and runs at the same time on colliding names take turns.
+// Runs against what stands at the two result names: links are replaced and never written through, a FIFO
+// is refused, an earlier result that cannot be removed changes nothing, a replaced result keeps its mode,
+// and no run of a call replaces what an earlier one put in place.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,10 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "app/messages.h"
-#include "app/result_file.h"
+#include "app/declaration/messages.h"
 #include "app/run.h"
+#include "app/write/result_file.h"
 #include "run_support.h"
+#include "tests/app/run_results_support.h"
 
 #ifndef _WIN32
 #include <fcntl.h>
@@ -26,32 +27,7 @@
 
 namespace {
 
-namespace fs = std::filesystem;
-
-const std::string kGood = "0;1\r\n2012;12345678;12345678;2021;3\r\n1;1\r\n1;1;1;AT;CN;1,5\r\n";
-const std::string kBad = "0;1\r\n2012;12345678;12345678;2021;3\r\n1;1\r\n1;1;1;AT;CN;1.000.000\r\n";
-
-std::string named(const char* pattern, const fs::path& path) {
-  return fillPath(pattern, path.string());
-}
-
-// The names in the folder, sorted.
-std::vector<std::string> names(const fs::path& folder) {
-  std::vector<std::string> found;
-  for (const auto& entry : fs::directory_iterator(folder)) found.push_back(entry.path().filename().string());
-  std::sort(found.begin(), found.end());
-  return found;
-}
-
-bool isTemporaryName(const std::string& name) {
-  return name.size() > 5 && name[0] == '.' && name.compare(name.size() - 4, 4, ".tmp") == 0;
-}
-
-// What the run would keep for the input, worked out in a folder of its own.
-std::string keptFor(const std::string& input) {
-  ScratchFolder folder;
-  return convertBytes(folder, input).kept;
-}
+using namespace run_results;
 
 TEST(RunResults, LinksAtTheResultNamesAreReplacedNeverWrittenThrough) {
   enum Link { Symbolic, Hard, Dangling };
@@ -122,92 +98,6 @@ TEST(RunResults, AFifoAtAResultNameIsRefusedWithoutWaiting) {
     ASSERT_EQ(lstat(fifo.c_str(), &fifoStatus), 0);
     EXPECT_TRUE(S_ISFIFO(fifoStatus.st_mode));
     EXPECT_EQ(names(folder.path()), (std::vector<std::string>{std::string(name), "june.csv"}));
-  }
-}
-
-// Whether files without a name can be made in the folder (O_TMPFILE), so that a killed run leaves none.
-bool hasUnnamedFiles(const fs::path& folder) {
-#ifdef O_TMPFILE
-  const int fd = open(folder.c_str(), O_TMPFILE | O_WRONLY, 0600);
-  if (fd >= 0) close(fd);
-  return fd >= 0;
-#else
-  return false;
-#endif
-}
-
-std::string largeDeclaration(int keys) {
-  std::string text = "0;1\r\n2012;12345678;12345678;2021;3\r\n1;1\r\n";
-  for (int k = 0; k < keys; ++k) text += std::to_string(k) + ";" + std::to_string(k) + ";11;AT;CN;1\r\n";
-  return text;
-}
-
-int signalOnFullFile = 0;
-extern "C" void sendChosenSignal(int) {
-  kill(getpid(), signalOnFullFile);
-}
-
-// The run is ended by a signal when its item section passes 1 MiB: the file size limit raises SIGXFSZ,
-// whose handler sends the signal of the row. The earlier results stay as they were; SIGINT, SIGTERM and
-// SIGHUP leave no temporary file, and neither does SIGKILL (like a power cut) where the file system has
-// unnamed files; where it has none, at most temporary ones, the output's cut off.
-TEST(RunResults, AKilledRunLeavesNoFinalNameWithPartOfAResult) {
-  constexpr rlim_t kLimit = 1 << 20;
-  const std::string input = largeDeclaration(60000);
-  const struct {
-    int signal;
-    bool temporaryLeft;
-  } rows[] = {{SIGKILL, true}, {SIGTERM, false}, {SIGINT, false}, {SIGHUP, false}};
-  for (const auto& row : rows) {
-    SCOPED_TRACE(strsignal(row.signal));
-    struct sigaction current {};
-    sigaction(row.signal, nullptr, &current);
-    if (current.sa_handler == SIG_IGN) {
-      // Started under nohup, say: the run rightly keeps ignoring the signal, so there is nothing to see.
-      std::printf("%s is ignored here; its row is left out\n", strsignal(row.signal));
-      continue;
-    }
-    ScratchFolder folder;
-    const fs::path inputPath = folder.path() / "june.csv";
-    writeBytes(inputPath, input);
-    writeBytes(folder.path() / "june-output.csv", "earlier output");
-    writeBytes(folder.path() / "june-error.txt", "earlier report");
-    const pid_t child = fork();
-    ASSERT_NE(child, -1);
-    if (child == 0) {
-      const rlimit noCore{0, 0};
-      setrlimit(RLIMIT_CORE, &noCore);
-      const rlimit limit{kLimit, kLimit};
-      setrlimit(RLIMIT_FSIZE, &limit);
-      signalOnFullFile = row.signal;
-      signal(SIGXFSZ, sendChosenSignal);
-      runConversion(inputPath);
-      _exit(0);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFSIGNALED(status)) << "the run was not ended by the signal";
-    EXPECT_EQ(WTERMSIG(status), row.signal);
-
-    EXPECT_EQ(readBytes(inputPath), input);
-    EXPECT_EQ(readBytes(folder.path() / "june-output.csv"), "earlier output");
-    EXPECT_EQ(readBytes(folder.path() / "june-error.txt"), "earlier report");
-    std::vector<std::string> left;
-    for (const std::string& name : names(folder.path())) {
-      if (name != "june.csv" && name != "june-output.csv" && name != "june-error.txt") left.push_back(name);
-    }
-    if (!row.temporaryLeft || hasUnnamedFiles(folder.path())) {
-      EXPECT_TRUE(left.empty()) << left.front();
-      continue;
-    }
-    // Both temporary files, the output's cut in its item section.
-    ASSERT_EQ(left.size(), 2u);
-    std::uintmax_t largest = 0;
-    for (const std::string& name : left) {
-      EXPECT_TRUE(isTemporaryName(name)) << name;
-      largest = std::max(largest, fs::file_size(folder.path() / name));
-    }
-    EXPECT_EQ(largest, kLimit);
   }
 }
 
@@ -290,117 +180,6 @@ TEST(RunResults, AnEarlierResultThatCannotBeRemovedChangesNothing) {
   }
 }
 
-// Killed (kill -9, a power cut) at each step of putting the results in place: each final name holds what
-// it held before or the new result, whole, and never is a result that existed gone while the new one is
-// not in place. Where the file system has unnamed files, nothing else is left but the earlier result
-// swapped out while both names stood.
-TEST(RunResults, AKillAtAnyStepOfPuttingResultsInPlaceLeavesAResult) {
-  const struct {
-    PlacingStep step;
-    const char* name;
-  } steps[] = {{PlacingStep::Checked, "checked"},
-               {PlacingStep::KeptPlaced, "kept placed"},
-               {PlacingStep::Done, "done"}};
-  for (const bool good : {true, false}) {
-    const std::string input = good ? kGood : kBad;
-    const std::string result = keptFor(input);
-    const std::string keptName = good ? "june-output.csv" : "june-error.txt";
-    const std::string otherName = good ? "june-error.txt" : "june-output.csv";
-    for (const int earlier : {0, 1, 2, 3}) {
-      const bool keptStood = (earlier & 1) != 0;
-      const bool otherStood = (earlier & 2) != 0;
-      for (const auto& step : steps) {
-        SCOPED_TRACE(std::string(good ? "good" : "with mistakes") + ", earlier " + std::to_string(earlier) +
-                     ", killed when " + step.name);
-        ScratchFolder folder;
-        writeBytes(folder.path() / "june.csv", input);
-        if (keptStood) writeBytes(folder.path() / keptName, "earlier kept");
-        if (otherStood) writeBytes(folder.path() / otherName, "earlier other");
-        const pid_t child = fork();
-        ASSERT_NE(child, -1);
-        if (child == 0) {
-          setPlacingStepHook([&](PlacingStep reached) {
-            if (reached == step.step) kill(getpid(), SIGKILL);
-          });
-          runConversion(folder.path() / "june.csv");
-          _exit(0);
-        }
-        int status = 0;
-        ASSERT_EQ(waitpid(child, &status, 0), child);
-        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "not killed at the step";
-
-        const bool placedAlready = step.step != PlacingStep::Checked;
-        const fs::path kept = folder.path() / keptName;
-        const fs::path other = folder.path() / otherName;
-        if (placedAlready) {
-          EXPECT_EQ(readBytes(kept), result);
-        } else {
-          EXPECT_EQ(fs::exists(kept), keptStood);
-          if (keptStood) {
-            EXPECT_EQ(readBytes(kept), "earlier kept");
-          }
-        }
-        const bool otherGone = step.step == PlacingStep::Done;
-        EXPECT_EQ(fs::exists(other), otherStood && !otherGone);
-        if (otherStood && !otherGone) {
-          EXPECT_EQ(readBytes(other), "earlier other");
-        }
-        std::vector<std::string> left;
-        for (const std::string& name : names(folder.path())) {
-          if (name != "june.csv" && name != keptName && name != otherName) left.push_back(name);
-        }
-        for (const std::string& name : left) EXPECT_TRUE(isTemporaryName(name)) << name;
-        if (hasUnnamedFiles(folder.path())) {
-          const bool swappedOut = step.step == PlacingStep::KeptPlaced && keptStood && otherStood;
-          EXPECT_EQ(left.size(), swappedOut ? 1u : 0u);
-          if (swappedOut && left.size() == 1) {
-            EXPECT_EQ(readBytes(folder.path() / left[0]), "earlier kept");
-          }
-        }
-      }
-    }
-  }
-}
-
-// SIGTERM while the results are put in place: acted on only after they are in place and, where the front
-// end asks for it, after the closing text is shown; the process then ends by the signal.
-TEST(RunResults, ASignalWhileResultsArePutInPlaceWaitsForTheClosingText) {
-  for (const PlacingStep step : {PlacingStep::Checked, PlacingStep::KeptPlaced}) {
-    SCOPED_TRACE(static_cast<int>(step));
-    ScratchFolder folder;
-    const fs::path input = folder.path() / "june.csv";
-    writeBytes(input, kGood);
-    writeBytes(folder.path() / "june-error.txt", "earlier report");
-    int pipeEnds[2];
-    ASSERT_EQ(pipe(pipeEnds), 0);
-    const pid_t child = fork();
-    ASSERT_NE(child, -1);
-    if (child == 0) {
-      close(pipeEnds[0]);
-      signal(SIGTERM, SIG_DFL);
-      holdSignalsUntilShown();
-      setPlacingStepHook([&](PlacingStep reached) {
-        if (reached == step) kill(getpid(), SIGTERM);
-      });
-      const RunOutcome outcome = runConversion(input);
-      if (write(pipeEnds[1], outcome.closingText.data(), outcome.closingText.size()) < 0) _exit(3);
-      releaseHeldSignals();
-      _exit(0);
-    }
-    close(pipeEnds[1]);
-    std::string shown;
-    char buffer[4096];
-    for (ssize_t got; (got = read(pipeEnds[0], buffer, sizeof buffer)) > 0;) shown.append(buffer, got);
-    close(pipeEnds[0]);
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << "not ended by the signal";
-    EXPECT_EQ(shown, named(message::kSuccess, folder.path() / "june-output.csv"));
-    EXPECT_EQ(readBytes(folder.path() / "june-output.csv"), keptFor(kGood));
-    EXPECT_EQ(names(folder.path()), (std::vector<std::string>{"june-output.csv", "june.csv"}));
-  }
-}
-
 // A result that replaces an earlier one keeps its permission bits and its group; a new one gets what the
 // umask gives a new file.
 TEST(RunResults, AResultKeepsTheModeAndGroupOfTheFileItReplaces) {
@@ -439,40 +218,6 @@ TEST(RunResults, AResultKeepsTheModeAndGroupOfTheFileItReplaces) {
     EXPECT_EQ(status.st_mode & 07777, row.expected);
     EXPECT_EQ(status.st_gid, group);
   }
-}
-
-// A run that holds the folder's lock and does not let go (stopped with Ctrl+Z, say): the waiting is said
-// once, then given up with nothing changed, and its end is said once; once the lock is free, the run goes
-// through without a word.
-TEST(RunResults, AStuckLockIsWaitedForThenGivenUp) {
-  ScratchFolder folder;
-  const fs::path input = folder.path() / "june.csv";
-  writeBytes(input, kGood);
-  writeBytes(folder.path() / "june-error.txt", "earlier report");
-  const int holder = open(folder.path().c_str(), O_RDONLY | O_DIRECTORY);
-  ASSERT_GE(holder, 0);
-  ASSERT_EQ(flock(holder, LOCK_EX), 0);
-  int notices = 0;
-  int ends = 0;
-  setLockWaiting(
-      {std::chrono::milliseconds(20), std::chrono::milliseconds(200), [&] { ++notices; }, [&] { ++ends; }});
-  const RunOutcome stuck = runConversion(input);
-  EXPECT_EQ(stuck.exitStatus, 1);
-  EXPECT_EQ(stuck.closingText, named(message::kCannotWrite, folder.path() / "june-output.csv"));
-  EXPECT_EQ(notices, 1);
-  EXPECT_EQ(ends, 1);
-  EXPECT_EQ(names(folder.path()), (std::vector<std::string>{"june-error.txt", "june.csv"}));
-  EXPECT_EQ(readBytes(folder.path() / "june-error.txt"), "earlier report");
-
-  close(holder);
-  notices = 0;
-  ends = 0;
-  const RunOutcome freed = runConversion(input);
-  setLockWaiting({});
-  EXPECT_EQ(freed.exitStatus, 0) << freed.closingText;
-  EXPECT_EQ(notices, 0);
-  EXPECT_EQ(ends, 0);
-  EXPECT_EQ(names(folder.path()), (std::vector<std::string>{"june-output.csv", "june.csv"}));
 }
 
 // A folder the user may write to but not list (0733), and result names of nearly the longest legal
@@ -524,51 +269,6 @@ TEST(RunResults, ARunNeverReplacesAResultOfTheSameCall) {
               (std::vector<std::string>{"june-output.csv", "june.csv", "june.txt"}));
     // A call of its own may replace it.
     EXPECT_EQ(runConversion(later).exitStatus, laterGood ? 0 : 1);
-  }
-}
-
-// Two runs at once on june.csv (good) and june.txt (with mistakes), which share their result names. Each
-// round, exactly one whole result is left, the one of the run that finished last, and no temporary file.
-TEST(RunResults, RunsAtTheSameTimeOnCollidingNamesLeaveOneWholeResult) {
-  const std::string goodOutput = keptFor(kGood);
-  const std::string badReport = keptFor(kBad);
-  ScratchFolder folder;
-  writeBytes(folder.path() / "june.csv", kGood);
-  writeBytes(folder.path() / "june.txt", kBad);
-  for (int round = 0; round < 20; ++round) {
-    SCOPED_TRACE(round);
-    int start[2];
-    ASSERT_EQ(pipe(start), 0);
-    pid_t children[2];
-    for (int i = 0; i < 2; ++i) {
-      children[i] = fork();
-      ASSERT_NE(children[i], -1);
-      if (children[i] == 0) {
-        close(start[1]);
-        char go = 0;
-        if (read(start[0], &go, 1) != 1) _exit(3);
-        const RunOutcome outcome = runConversion(folder.path() / (i == 0 ? "june.csv" : "june.txt"));
-        _exit(outcome.exitStatus);
-      }
-    }
-    close(start[0]);
-    ASSERT_EQ(write(start[1], "gg", 2), 2);
-    close(start[1]);
-    int statuses[2];
-    for (int i = 0; i < 2; ++i) {
-      ASSERT_EQ(waitpid(children[i], &statuses[i], 0), children[i]);
-      ASSERT_TRUE(WIFEXITED(statuses[i]));
-    }
-    EXPECT_EQ(WEXITSTATUS(statuses[0]), 0);
-    EXPECT_EQ(WEXITSTATUS(statuses[1]), 1);
-    const std::vector<std::string> left = names(folder.path());
-    ASSERT_EQ(left.size(), 3u) << "files left: " << left.size();
-    if (left[0] == "june-error.txt") {
-      EXPECT_EQ(readBytes(folder.path() / left[0]), badReport);
-    } else {
-      ASSERT_EQ(left[0], "june-output.csv");
-      EXPECT_EQ(readBytes(folder.path() / left[0]), goodOutput);
-    }
   }
 }
 

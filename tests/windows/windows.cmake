@@ -8,8 +8,8 @@ find_package(Python3 REQUIRED COMPONENTS Interpreter)
 
 add_test(NAME windows_exe_is_self_contained
   COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/exe_check.py --objdump ${CMAKE_OBJDUMP}
-    --windres ${CMAKE_RC_COMPILER} --manifest ${PROJECT_SOURCE_DIR}/app/windows/zelvora.manifest
-    --version ${PROJECT_VERSION} --icon ${PROJECT_SOURCE_DIR}/app/windows/zelvora.ico
+    --windres ${CMAKE_RC_COMPILER} --manifest ${PROJECT_SOURCE_DIR}/app/front/windows/zelvora.manifest
+    --version ${PROJECT_VERSION} --icon ${PROJECT_SOURCE_DIR}/app/front/windows/zelvora.ico
     --license ${PROJECT_SOURCE_DIR}/LICENSE $<TARGET_FILE:zelvora>)
 
 add_executable(zelvora_window_text ${CMAKE_CURRENT_LIST_DIR}/window_text.cpp)
