@@ -15,9 +15,10 @@
 // The bytes are dealt out eight at a time to three streams in turn, each the CRC-32C of its words, and the
 // three are folded into one value with the size. The same bytes give the same value however they are handed
 // over in pieces. Not a defence against a forger; but a change of up to four bytes in a row always alters
-// it, and any other change a program makes to a file by chance (a save over it, a rewrite in place) but for
-// a chance of about 2^-32. Where the processor has a CRC-32C instruction (nearly every x86-64 since 2008),
-// three streams keep it busy at about a third of a cycle a byte; elsewhere a table gives the same values.
+// it (it falls into at most two streams, a burst of at most 32 bits in each, which a CRC-32C always
+// catches), and any other change a program makes to a file by chance (a save over it, a rewrite in place)
+// but for a chance of about 2^-32. Where the processor has a CRC-32C instruction (nearly every x86-64 since
+// 2008), three streams keep it busy at one word a cycle; elsewhere a table gives the same values.
 class InputChecksum {
  public:
   void add(const char* bytes, std::size_t size) {
@@ -52,9 +53,11 @@ class InputChecksum {
 
   std::uint64_t value() const {
     const std::array<std::uint32_t, 3> streams = streamValues();
-    // Each stream alone, and the size alone, changes the value whatever the others hold.
-    std::uint64_t value = (static_cast<std::uint64_t>(streams[1]) << 32 | streams[0]) ^
-                          (static_cast<std::uint64_t>(streams[2]) * kFirst) ^ (size_ * kSecond);
+    // Any two streams together, the third unchanged, give different values for different contents: the
+    // low half tells the first from the third, the high half the second from the third.
+    std::uint64_t value =
+        (static_cast<std::uint64_t>(streams[1] ^ streams[2]) << 32 | (streams[0] ^ streams[2])) ^
+        (size_ * kSecond);
     value ^= value >> 33;
     value *= kSecond;
     value ^= value >> 29;
@@ -73,7 +76,6 @@ class InputChecksum {
 
  private:
   static constexpr std::size_t kStripe = 24;
-  static constexpr std::uint64_t kFirst = 0x9E3779B185EBCA87u;
   static constexpr std::uint64_t kSecond = 0xC2B2AE3D27D4EB4Fu;
 
   static std::uint64_t word(const char* bytes) {
