@@ -60,11 +60,16 @@ TEST(Detection, Utf8OrIso88592) {
       {"a\xFF", false},
       {"\xC3\xA9\xA9", false},              // one continuation too many
       {std::string("a\0\xE9x", 4), false},  // the whole file is looked at, also past a NUL
+      // A sequence begun at the end of a block of 64 bytes and broken by a whole block of ASCII.
+      {std::string(63, 'a') + "\xC3" + std::string(64, 'a'), false},
+      {std::string(62, 'a') + "\xE2\x82" + std::string(64, 'a'), false},
   };
   for (const auto& row : rows) {
     EXPECT_EQ(looksLikeUtf8(row.bytes.data(), row.bytes.size()), row.utf8) << row.bytes;
     if (row.utf8) {
       EXPECT_STREQ(detectCharset(row.bytes.data(), row.bytes.size()), "UTF-8");
+    } else {
+      EXPECT_STRNE(detectCharset(row.bytes.data(), row.bytes.size()), "UTF-8") << row.bytes;
     }
   }
 }
@@ -134,16 +139,18 @@ TEST(Detection, InputScanInBlocksAgreesWithTheWholeImage) {
   }
 }
 
-// Longer images, read sixteen and eight bytes at a time, split once anywhere: the charset by the byte rules
+// Longer images, read sixty-four, sixteen and eight bytes at a time (the rare bytes now dense, now sparse, so
+// that whole blocks of ASCII stand between them), split once anywhere: the charset by the byte rules
 // (UTF-8 unless a byte breaks a sequence, a sequence cut by the end included; else Windows-1250 when a byte
 // is in 0x80 to 0x9F) and the last quote, wherever the bytes that decide them fall.
 TEST(Detection, InputScanOfLongImagesAgreesWithTheByteRules) {
   std::mt19937 random(20210603);
   const unsigned char rare[] = {'"', 0x80, 0x85, 0x9F, 0xA0, 0xBF, 0xC3, 0xE2, 0xF0, 0xF8, 0xFF};
   for (int round = 0; round < 20000; ++round) {
-    std::string bytes(random() % 100, 'a');
+    std::string bytes(random() % 300, 'a');
+    const unsigned rarity = round % 2 == 0 ? 24 : 240;
     for (char& b : bytes) {
-      if (random() % 24 == 0) b = static_cast<char>(rare[random() % std::size(rare)]);
+      if (random() % rarity == 0) b = static_cast<char>(rare[random() % std::size(rare)]);
     }
     // Now and then a whole UTF-8 sequence, which keeps the image UTF-8.
     if (round % 3 == 0) bytes.insert(random() % (bytes.size() + 1), "\xC5\x91");
