@@ -38,10 +38,7 @@ struct InputFile {
 };
 
 std::string pathBytes(const std::filesystem::path& path) {
-  char* bytes = encodeText(pathText(path), "ISO-8859-2");
-  std::string result(bytes);
-  delete[] bytes;
-  return result;
+  return encodedString(pathText(path), "ISO-8859-2");
 }
 
 RunOutcome closing(const char* pattern, const std::filesystem::path& path, RunIcon icon, int exitStatus) {

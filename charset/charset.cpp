@@ -234,3 +234,10 @@ char* encodeText(const UString& text, const char* charset) {
       return emptyArray(1);
   }
 }
+
+std::string encodedString(const UString& text, const char* charset) {
+  char* bytes = encodeText(text, charset);
+  std::string result(bytes);
+  delete[] bytes;
+  return result;
+}

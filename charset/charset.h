@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "text/ustring.h"
 
@@ -45,3 +46,6 @@ UString decodeBytes(const char* bytes, std::size_t size, const char* charset);
 // Encodes into a new NUL-terminated array (two zero bytes for UTF-16, even for the empty text) that the
 // caller releases with delete[].
 char* encodeText(const UString& text, const char* charset);
+// The same as a string, up to the first zero byte: for the single-byte charsets and UTF-8, whose only zero
+// byte is the end unless the text holds U+0000.
+std::string encodedString(const UString& text, const char* charset);

@@ -216,9 +216,8 @@ EntryReason invalidNumberReason(const UString& value) {
 std::string reasonTerminalText(const EntryReason& reason) {
   if (reason.reason == Reason::None) return {};
   const char* pattern = kReasons[static_cast<std::size_t>(reason.reason)].text;
-  char* utf8 = encodeText(decodeBytes(pattern, "ISO-8859-2"), "UTF-8");
-  const std::string lines = fillPath(utf8, reason.detail);
-  delete[] utf8;
+  const std::string lines =
+      fillPath(encodedString(decodeBytes(pattern, "ISO-8859-2"), "UTF-8"), reason.detail);
   const std::size_t end = lines.find('\n');
   return " Oka: " + lines.substr(0, end) + "\nReason: " + lines.substr(end + 1) + "\n";
 }

@@ -10,7 +10,7 @@
 #include <new>
 #include <utility>
 
-#include "app/platform/platform.h"
+#include "app/platform/large_blocks.h"
 
 namespace {
 

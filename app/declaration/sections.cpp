@@ -13,10 +13,7 @@
 namespace {
 
 std::string encoded(const UString& text) {
-  char* bytes = encodeText(text, "ISO-8859-2");
-  std::string result(bytes);
-  delete[] bytes;
-  return result;
+  return encodedString(text, "ISO-8859-2");
 }
 
 bool fieldIs(const UString& field, int32_t expected) {

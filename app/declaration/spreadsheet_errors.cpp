@@ -28,8 +28,5 @@ std::size_t firstSpreadsheetError(const LineFields& fields, std::size_t columns)
 }
 
 std::string spreadsheetErrorMessage(const UString& value) {
-  char* bytes = encodeText(value, "ISO-8859-2");
-  std::string message = fillPath(message::kSpreadsheetError, bytes);
-  delete[] bytes;
-  return message;
+  return fillPath(message::kSpreadsheetError, encodedString(value, "ISO-8859-2"));
 }

@@ -19,12 +19,11 @@ namespace {
 
 // ISO-8859-2 to UTF-8, with the message box's CR LF as a terminal line end.
 std::string terminalText(const std::string& text) {
-  char* utf8 = encodeText(decodeBytes(text.data(), text.size(), "ISO-8859-2"), "UTF-8");
+  const std::string utf8 = encodedString(decodeBytes(text.data(), text.size(), "ISO-8859-2"), "UTF-8");
   std::string result;
-  for (const char* c = utf8; *c != '\0'; ++c) {
-    if (!(c[0] == '\r' && c[1] == '\n')) result += *c;
+  for (std::size_t i = 0; i < utf8.size(); ++i) {
+    if (!(utf8[i] == '\r' && i + 1 < utf8.size() && utf8[i + 1] == '\n')) result += utf8[i];
   }
-  delete[] utf8;
   result += '\n';
   return result;
 }

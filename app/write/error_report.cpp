@@ -10,10 +10,7 @@
 namespace {
 
 std::string utf8(const UString& text) {
-  char* bytes = encodeText(text, "UTF-8");
-  std::string result(bytes);
-  delete[] bytes;
-  return result;
+  return encodedString(text, "UTF-8");
 }
 
 std::string utf8FromLatin2(const std::string& bytes) {

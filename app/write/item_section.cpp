@@ -22,9 +22,7 @@ void append(std::string& out, const UString& text) {
     for (uint32_t i = 0; i < length && units[i] != 0; ++i) out += static_cast<char>(units[i]);
     return;
   }
-  char* bytes = encodeText(text, "ISO-8859-2");
-  out += bytes;
-  delete[] bytes;
+  out += encodedString(text, "ISO-8859-2");
 }
 
 // The most bytes a total takes: a sign, 16 digits, the point and three decimals.
