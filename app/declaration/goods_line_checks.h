@@ -131,11 +131,6 @@ bool quantitiesAllZero(const FieldText<Unit> (&texts)[kItemColumns]) {
   }
 }
 
-// A line whose key cells and quantities are all empty (or zero) is a prepared row of a template. Any other
-// needs TEKOD, UKOD, RTA/FTA and, on form 2010, SZAORSZ; TEKOD (its blanks dropped, as the nomenclature
-// prints "8471 30 00") up to eight digits, UKOD up to two, the countries two letters, and a PADO that
-// starts with its country's two letters. Codes are checked for their form only: the declaration file
-// holds nothing the office would refuse for its form, and a row shifted by a column is caught.
 // The key of nearly every line of a plain line's bytes, all of it at once: eight digits, two digits, two
 // letters for each country and for the start of PADO. True only when that is certain; a key of any other
 // shape goes through the checks one by one.
@@ -165,6 +160,11 @@ inline bool isUsualByteKey(const FieldText<char> (&texts)[kItemColumns], bool wi
          isEightDigits(texts[TEKOD].units);
 }
 
+// A line whose key cells and quantities are all empty (or zero) is a prepared row of a template. Any other
+// needs TEKOD, UKOD, RTA/FTA and, on form 2010, SZAORSZ; TEKOD (its blanks dropped, as the nomenclature
+// prints "8471 30 00") up to eight digits, UKOD up to two, the countries two letters, and a PADO that
+// starts with its country's two letters. Codes are checked for their form only: the declaration file
+// holds nothing the office would refuse for its form, and a row shifted by a column is caught.
 template <typename Unit>
 KeyCheck checkItemKey(const RunContext& run, FieldText<Unit> (&texts)[kItemColumns], Unit (&goodsRoom)[8]) {
   const bool withPartner = run.formCode == 2010;

@@ -1,9 +1,6 @@
 // The item step: a line's checks in their order, its key padded and upper-cased, merged into ItemTable.
 #include "app/declaration/items.h"
 
-#include <algorithm>
-#include <bit>
-#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -14,7 +11,6 @@
 #include "app/declaration/quantity.h"
 #include "app/declaration/spreadsheet_errors.h"
 #include "charset/case_mapping.h"
-#include "charset/charset.h"
 #include "text/exception.h"
 
 using namespace goods_line;
@@ -162,11 +158,11 @@ LineOutcome mergeItemLine(RunContext& run, const LineFields& fields, const Unit*
     key.parts[4] = run.formCode == 2010 ? upperCased(texts[PADO]) : ItemKey::Part{u"", 0};
     run.items.merge(key, quantities, run.lineNumber);
   } else {
-    char16_t goodsRoom[8];
+    char16_t paddedGoodsRoom[8];
     char16_t transactionRoom[8];
     char16_t upperRooms[3][16];
     UString upperHolders[3];
-    key.parts[0] = padded(texts[TEKOD], 8, goodsRoom);
+    key.parts[0] = padded(texts[TEKOD], 8, paddedGoodsRoom);
     key.parts[1] = padded(texts[UKOD], 2, transactionRoom);
     key.parts[2] = upperCased(texts[MEMBER_STATE], upperRooms[0], upperHolders[0]);
     key.parts[3] = upperCased(texts[SZAORSZ], upperRooms[1], upperHolders[1]);

@@ -19,10 +19,7 @@ int64_t thousandthsOf(int64_t sign, int64_t accumulator, int32_t fractionScale) 
   return quantity_detail::thousandths(sign * accumulator, fractionScale);
 }
 
-template <typename Unit>
-unsigned digitOf(Unit unit) {
-  return static_cast<unsigned>(unit) - u'0';
-}
+using quantity_detail::digitOf;
 
 template <typename Unit>
 bool holdsDigit(const Unit* units, uint32_t from, uint32_t to) {

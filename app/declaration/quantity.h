@@ -46,9 +46,14 @@ inline int64_t thousandths(int64_t value, int32_t fractionScale) {
 // Nearly every quantity is digits, perhaps one separator and up to seven digits after it, in at most 18
 // units. On those no check can fail but the last (fewer than 18 digits stand before any digit), so they
 // are read here, inline in the item step, without them; anything else goes through the full walk.
+// The unit's digit, or a number above 9 when it is none (a byte above 0x7F included, char being signed).
+template <typename Unit>
+unsigned digitOf(Unit unit) {
+  return static_cast<unsigned>(unit) - u'0';
+}
+
 template <typename Unit>
 [[gnu::always_inline]] inline int64_t parseUsualQuantity(const Unit* units, uint32_t length) {
-  const auto digitOf = [](Unit unit) { return static_cast<unsigned>(unit) - u'0'; };
   if (length <= 18) {
     static constexpr int32_t kScales[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
     int64_t accumulator = 0;
